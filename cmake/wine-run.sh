@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Runs a PE program under wine64 in a private prefix: wine-run.sh PREFIX PROGRAM [ARGS...]
+# The prefix is made once (null graphics driver: dialogs work headless); a wineserver is kept
+# alive between runs so each run starts warm.
+set -eu
+prefix=$(realpath -m "$1"); shift
+export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
+wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
+[ -x "$wine" ] || wine=$(command -v wine)
+mkdir -p "$(dirname "$prefix")"
+if [ ! -e "$prefix/.s470-ready" ]; then
+  (
+    flock 9
+    if [ ! -e "$prefix/.s470-ready" ]; then
+      rm -rf "$prefix"
+      wineboot -i >/dev/null 2>&1 || true
+      "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+      wineserver -w
+      touch "$prefix/.s470-ready"
+    fi
+  ) 9>"$prefix.lock"
+fi
+# Keep one server alive for a minute after the last client (quietly: an inherited pipe would
+# hold the caller's output open).
+flock -o -n "$prefix.server" wineserver -p60 </dev/null >/dev/null 2>&1 || true
+exec "$wine" "$@"

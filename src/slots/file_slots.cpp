@@ -1,0 +1,121 @@
+#include "slots/file_slots.h"
+
+#include <cstring>
+#include <new>
+
+#include "slots/slot_file.h"
+
+namespace s470 {
+
+namespace {
+
+struct Slot {
+  FileHandle file = kBadFile;
+  uint32_t size = 0;
+  uint8_t* image = nullptr;  // size + 1 bytes; the spare last byte is never written back
+};
+
+Slot g_slots[kSlotCount];
+
+Slot* OpenSlot(int16_t slot) {
+  if (slot < 0 || slot >= kSlotCount || g_slots[slot].image == nullptr) return nullptr;
+  return &g_slots[slot];
+}
+
+// Drops an open slot without writing it back.
+void Release(Slot& s) {
+  if (s.image != nullptr) SlotFileClose(s.file);
+  delete[] s.image;
+  s.image = nullptr;
+  s.file = kBadFile;
+  s.size = 0;
+}
+
+}  // namespace
+
+int16_t OpenFileSlot(int16_t slot, const char16_t* path, int32_t size) {
+  if (slot < 0 || slot >= kSlotCount) return 1;
+  Slot& s = g_slots[slot];
+  Release(s);  // a slot opened twice gives up its old file unwritten
+
+  FileHandle file = SlotFileOpen(path);
+  if (file == kBadFile) return 1;
+
+  uint32_t length = 0;
+  bool initialised = false;
+  if (!SlotFileLength(file, &length)) {
+    SlotFileClose(file);
+    return 2;
+  }
+  if (size > 0 && static_cast<uint32_t>(size) != length) {
+    // Bring the file to the requested size: whole 1000-byte blocks from the start are zeroed,
+    // the tail keeps its old bytes (or the zeros that lengthening added).
+    SlotFileSetEnd(file, static_cast<uint32_t>(size));
+    static const uint8_t kZeros[1000] = {};
+    for (uint32_t block = 0; block < static_cast<uint32_t>(size) / 1000; ++block)
+      SlotFileWrite(file, block * 1000, kZeros, sizeof kZeros);
+    initialised = true;
+    if (!SlotFileLength(file, &length)) {
+      SlotFileClose(file);
+      return 2;
+    }
+  }
+
+  uint8_t* image = (length < UINT32_MAX) ? new (std::nothrow) uint8_t[length + 1ULL] : nullptr;
+  if (image == nullptr) {
+    SlotFileClose(file);
+    return 2;
+  }
+  std::memset(image, 0, length + 1ULL);
+  if (SlotFileRead(file, 0, image, length) != length) {
+    delete[] image;
+    SlotFileClose(file);
+    return 2;
+  }
+  s.file = file;
+  s.size = length;
+  s.image = image;
+  if (initialised && size == kSetupFileSize) SetSlotWord(slot, 0, 0xFFFF);
+  return 0;
+}
+
+int16_t CloseFileSlot(int16_t slot) {
+  Slot* s = OpenSlot(slot);
+  if (s == nullptr) return 0;
+  SlotFileSetEnd(s->file, s->size);
+  const bool whole = SlotFileWrite(s->file, 0, s->image, s->size) == s->size;
+  Release(*s);
+  return whole ? 0 : 1;
+}
+
+uint8_t GetSlotByte(int16_t slot, uint32_t address) {
+  const Slot* s = OpenSlot(slot);
+  return (s != nullptr && address < s->size) ? s->image[address] : 0;
+}
+
+uint16_t GetSlotWord(int16_t slot, uint32_t address) {
+  const Slot* s = OpenSlot(slot);
+  if (s == nullptr || s->size < 2 || address > s->size - 2) return 0;
+  return static_cast<uint16_t>(s->image[address] | (s->image[address + 1] << 8));
+}
+
+void SetSlotByte(int16_t slot, uint32_t address, uint8_t value) {
+  Slot* s = OpenSlot(slot);
+  if (s != nullptr && address < s->size) s->image[address] = value;
+}
+
+void SetSlotWord(int16_t slot, uint32_t address, uint16_t value) {
+  Slot* s = OpenSlot(slot);
+  if (s == nullptr || s->size < 2 || address > s->size - 2) return;
+  s->image[address] = static_cast<uint8_t>(value & 0xFF);
+  s->image[address + 1] = static_cast<uint8_t>(value >> 8);
+}
+
+uint32_t GetSlotSize(int16_t slot) {
+  const Slot* s = OpenSlot(slot);
+  return s != nullptr ? s->size : 0;
+}
+
+bool IsSlotOpen(int16_t slot) { return OpenSlot(slot) != nullptr; }
+
+}  // namespace s470
