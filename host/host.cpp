@@ -6,6 +6,7 @@
 //   open <path>   close   get <addr>   getint <addr>   set <addr> <v>   setint <addr> <v>
 //   read <port> <lang>   write <port> <lang>   setup <lang>   analysis <port> <lang>
 //   firmware <port> <lang>   qlb <port> <lang>   sleep <ms>
+//   comtest <port> <hex bytes>   (no DLL: writes the bytes to COM<port>, prints what comes back)
 #include <windows.h>
 
 #include <cstdio>
@@ -64,6 +65,30 @@ DWORD WINAPI Watch(LPVOID) {
     Sleep(10);
   }
   return 0;
+}
+
+// Writes bytes to a COM port and reads back what arrives within a second of silence.
+std::string ComTest(unsigned long port, const std::wstring& hex) {
+  const std::string name = "\\\\.\\COM" + std::to_string(port);
+  HANDLE h = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return "cannot open " + name;
+  COMMTIMEOUTS t = {MAXDWORD, MAXDWORD, 1000, 0, 0};
+  SetCommTimeouts(h, &t);
+  std::vector<BYTE> out;
+  for (size_t i = 0; i + 1 < hex.size(); i += 2)
+    out.push_back(static_cast<BYTE>(wcstoul(hex.substr(i, 2).c_str(), nullptr, 16)));
+  DWORD n = 0;
+  WriteFile(h, out.data(), static_cast<DWORD>(out.size()), &n, nullptr);
+  std::string got;
+  BYTE b = 0;
+  while (ReadFile(h, &b, 1, &n, nullptr) && n == 1) {
+    char x[3];
+    snprintf(x, sizeof x, "%02x", b);
+    got += x;
+  }
+  CloseHandle(h);
+  return got;
 }
 
 unsigned long Number(const wchar_t* text) { return wcstoul(text, nullptr, 0); }
@@ -150,6 +175,11 @@ int wmain(int argc, wchar_t** argv) {
       i += 2;
       (cmd == L"analysis" ? analysis : cmd == L"firmware" ? firmware : qlbProg)(nullptr, port, lang);
       snprintf(line, sizeof line, "%s done", Utf8(cmd.c_str()).c_str());
+    } else if (cmd == L"comtest") {
+      need(2);
+      const unsigned long port = Number(argv[i + 1]);
+      snprintf(line, sizeof line, "comtest -> %s", ComTest(port, argv[i + 2]).c_str());
+      i += 2;
     } else if (cmd == L"sleep") {
       need(1);
       Sleep(Number(argv[++i]));

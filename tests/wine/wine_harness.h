@@ -1,0 +1,58 @@
+// Runs the win64 host program under wine64 against the real DLL and the stand-ins, and links
+// COM ports of the Wine prefix to pseudo-terminals whose other side the test (or a simulator)
+// holds.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace s470::wine {
+
+struct HostRun {
+  int exitCode = -1;
+  std::vector<std::string> lines;        // everything the host printed, in order
+  std::vector<std::string> messageBoxes; // "caption|text" of each box the host answered
+  std::string output;                    // all of it, for failure messages
+  bool ended = false;                    // the host reached its end (it really ran)
+  bool Has(const std::string& line) const;
+};
+
+std::string Win64Bin();    // folder with s470_pc.dll, the stand-ins, host.exe, notepad.exe
+std::string WinePrefix();  // the private prefix of the win64 build
+
+// Runs host.exe with the commands in `cwd` (created when missing). Extra environment entries
+// ("NAME=value") are added for the run.
+HostRun RunHost(const std::vector<std::string>& commands, const std::string& cwd,
+                const std::vector<std::string>& environment = {});
+
+// The same with host.exe taken from another folder (a copy with DLLs left out, say).
+HostRun RunHostIn(const std::string& bin, const std::vector<std::string>& commands,
+                  const std::string& cwd, const std::vector<std::string>& environment = {});
+
+// A pseudo-terminal that the prefix sees as COM<n>. The test holds the master side.
+class PtyPort {
+ public:
+  explicit PtyPort(int comNumber);
+  ~PtyPort();
+  PtyPort(const PtyPort&) = delete;
+  PtyPort& operator=(const PtyPort&) = delete;
+
+  int master() const { return master_; }
+  const std::string& slavePath() const { return slavePath_; }
+  int comNumber() const { return com_; }
+
+ private:
+  int com_;
+  int master_ = -1;
+  int slaveKeeper_ = -1;  // keeps the slave side alive between host runs
+  std::string slavePath_;
+  std::string link_;
+};
+
+// A fresh, empty working folder for one test.
+std::string FreshDir(const std::string& name);
+std::vector<uint8_t> ReadBytes(const std::string& path);
+void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
+
+}  // namespace s470::wine
