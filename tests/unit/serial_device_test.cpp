@@ -1,0 +1,132 @@
+// The POSIX serial device against a simulator line, and the DCB fields the Win32 layer applies.
+#include "serial/serial_device.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <string>
+
+#include "sim_line.h"
+
+namespace s470 {
+namespace {
+
+using sim::SimLine;
+using sim::SimParity;
+
+struct PortOnLine {
+  SimLine line;
+  std::unique_ptr<SerialDevice> device = NewPlatformSerialDevice();
+  PortOnLine() {
+    setenv("S470_COM41", line.slavePath().c_str(), 1);
+    EXPECT_TRUE(device->Open(41));
+  }
+};
+
+TEST(PosixSerialDevice, AppliesBaudParityAndStopBitsVisibleOnTheLine) {
+  PortOnLine p;
+  struct Case {
+    LineSettings settings;
+    uint32_t baud;
+    SimParity parity;
+    bool twoStop;
+  } cases[] = {
+      {{DcbStyle::kDirect, 4800, 8, Parity::kNone, 2, true, true}, 4800, SimParity::kNone, true},
+      {{DcbStyle::kBus, 4800, 7, Parity::kEven, 2, true, true}, 4800, SimParity::kEven, true},
+      {{DcbStyle::kBus, 115200, 8, Parity::kMark, 2, true, true}, 115200, SimParity::kMark, true},
+      {{DcbStyle::kBus, 115200, 8, Parity::kSpace, 1, true, true}, 115200, SimParity::kSpace, false},
+      {{DcbStyle::kBus, 1200, 8, Parity::kOdd, 1, false, false}, 1200, SimParity::kOdd, false},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(p.device->Apply(c.settings));
+    const sim::LineState s = p.line.Settings();
+    EXPECT_EQ(s.baud, c.baud);
+    EXPECT_EQ(s.parity, c.parity) << s.ToString();
+    EXPECT_EQ(s.twoStopBits, c.twoStop);
+  }
+  LineSettings odd;
+  odd.baud = 300;  // not a rate of the system's tables
+  EXPECT_FALSE(p.device->Apply(odd));
+}
+
+TEST(PosixSerialDevice, BytesPassBothWaysAndReadsKeepTheirTimeouts) {
+  PortOnLine p;
+  ASSERT_TRUE(p.device->Apply(LineSettings{}));
+  ASSERT_TRUE(p.device->SetReadTimeouts(ReadTimeouts::kWait300ms));
+  const uint8_t out[] = {0xC9, 0x8D, 0x00};
+  EXPECT_EQ(p.device->Write(out, 3), 3);
+  EXPECT_EQ(p.line.ReadByte(1000), 0xC9);
+  EXPECT_EQ(p.line.ReadByte(1000), 0x8D);
+  EXPECT_EQ(p.line.ReadByte(1000), 0x00);
+  p.line.Write({0x8D, 0x41});
+  uint8_t b = 0;
+  EXPECT_EQ(p.device->Read(&b, 1), 1);
+  EXPECT_EQ(b, 0x8D);
+  EXPECT_EQ(p.device->Read(&b, 1), 1);
+  EXPECT_EQ(b, 0x41);
+
+  auto t0 = std::chrono::steady_clock::now();
+  EXPECT_EQ(p.device->Read(&b, 1), 0);  // silence: gives up after about 300 ms
+  double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+  EXPECT_GE(ms, 280);
+  EXPECT_LT(ms, 2000);
+
+  ASSERT_TRUE(p.device->SetReadTimeouts(ReadTimeouts::kReturnAtOnce));
+  t0 = std::chrono::steady_clock::now();
+  EXPECT_EQ(p.device->Read(&b, 1), 0);
+  ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+  EXPECT_LT(ms, 100);
+
+  const std::vector<uint8_t> host = p.line.Bytes('>');
+  EXPECT_EQ(host, (std::vector<uint8_t>{0xC9, 0x8D, 0x00}));
+  EXPECT_EQ(p.line.Bytes('<'), (std::vector<uint8_t>{0x8D, 0x41}));
+}
+
+TEST(PosixSerialDevice, PortIsNotSharedAndMissingPortFails) {
+  PortOnLine p;
+  auto second = NewPlatformSerialDevice();
+  EXPECT_FALSE(second->Open(41));
+  setenv("S470_COM42", "/nonexistent/tty", 1);
+  EXPECT_FALSE(second->Open(42));
+  EXPECT_FALSE(second->IsOpen());
+}
+
+TEST(DcbFields, DirectAndBusPortSettings) {
+  LineSettings direct{DcbStyle::kDirect, 4800, 8, Parity::kNone, 2, true, true};
+  DcbFields d = MakeDcbFields(direct);
+  EXPECT_EQ(d.baudRate, 4800u);
+  EXPECT_EQ(d.byteSize, 8);
+  EXPECT_EQ(d.parity, 0);
+  EXPECT_EQ(d.stopBits, 2);
+  EXPECT_FALSE(d.fParity || d.fOutxCtsFlow || d.fOutxDsrFlow || d.fDsrSensitivity ||
+               d.fTXContinueOnXoff || d.fOutX || d.fInX);
+  EXPECT_TRUE(d.clearNull);
+  EXPECT_FALSE(d.clearErrorChar);
+  EXPECT_EQ(d.fDtrControl, 1);
+  EXPECT_EQ(d.fRtsControl, 1);
+  EXPECT_EQ(d.xonLim, 0);
+  EXPECT_EQ(d.xoffLim, 0);
+  EXPECT_EQ(d.xonChar, 0x11);
+  EXPECT_EQ(d.xoffChar, 0x13);
+  EXPECT_EQ(d.evtChar, 0);
+
+  LineSettings bus{DcbStyle::kBus, 4800, 7, Parity::kEven, 1, false, false};
+  d = MakeDcbFields(bus);
+  EXPECT_EQ(d.byteSize, 7);
+  EXPECT_EQ(d.parity, 2);
+  EXPECT_EQ(d.stopBits, 0);
+  EXPECT_FALSE(d.clearNull);
+  EXPECT_TRUE(d.clearErrorChar);
+  EXPECT_EQ(d.fDtrControl, 0);
+  EXPECT_EQ(d.fRtsControl, 0);
+  bus.parity = Parity::kMark;
+  EXPECT_EQ(MakeDcbFields(bus).parity, 3);
+  bus.parity = Parity::kSpace;
+  EXPECT_EQ(MakeDcbFields(bus).parity, 4);
+  bus.parity = Parity::kOdd;
+  EXPECT_EQ(MakeDcbFields(bus).parity, 1);
+}
+
+}  // namespace
+}  // namespace s470
