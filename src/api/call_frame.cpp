@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "colours/colour_table.h"
 #include "lang/fixed_message.h"
 #include "lang/text16.h"
 #include "lang/text_lookup.h"
@@ -25,7 +26,11 @@ int16_t RunCallFrame(Window owner, uint32_t languageBrand, int16_t failure,
     return failure;
   }
   SetBrand(BrandOf(languageBrand));
-  const int16_t result = work();
+  int16_t result = failure;
+  {
+    const ColourScope colours;  // the dialogs' colours and brushes, saved however the work ends
+    result = work();
+  }
   CloseLanguage();
   return result;
 }

@@ -26,6 +26,15 @@ void SaveColours();
 // A role outside 0 to 19 gives colour 0 and no brush.
 void GetColour(int16_t role, Colour* colour, Brush* brush);
 
+// LoadColours on construction, SaveColours on destruction: brackets the work of a window export,
+// so the brushes are deleted however the work ends.
+struct ColourScope {
+  ColourScope() { LoadColours(); }
+  ~ColourScope() { SaveColours(); }
+  ColourScope(const ColourScope&) = delete;
+  ColourScope& operator=(const ColourScope&) = delete;
+};
+
 // Colour role for a control-colour message (WM_CTLCOLOR...), or -1 for any other message and
 // for WM_CTLCOLORMSGBOX.
 int ColourRoleForMessage(unsigned message);
@@ -38,8 +47,8 @@ uint16_t GetWideRegistryFlag();
 // Parses a value's data ("R G B ", 8-bit or UTF-16LE) into a colour value. Sets *wide to true
 // when a zero byte is met. Never reads outside data[0..length).
 Colour ParseColourText(const uint8_t* data, size_t length, bool* wide);
-// The value name's role ("COLOR 07" -> 7), or -1 when the name is not "COLOR " followed by
-// exactly two decimal digits naming a role 0 to 19.
+// The value name's role: "COLOR " and two decimal digits ("COLOR 07" -> 7; what follows the
+// digits does not count). -1 when the name is not of that form or the number is above 19.
 int ColourRoleOfName(const char* name);
 // "R G B " for a colour value.
 std::string ColourText(Colour colour);

@@ -1,6 +1,7 @@
 // Texts by number, with the selected brand's names put in place of the maker's.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace s470 {
@@ -8,7 +9,15 @@ namespace s470 {
 void SetBrand(uint16_t brand);
 uint16_t GetBrand();
 
-// Text `number` in the current language; valid until the next GetText. Never null.
+// Both lookup buffers hold this many wide characters, the NUL included.
+constexpr size_t kTextBufferSize = 1000;
+
+// Text `number` in the current language; valid until the next GetText. Never null: a number
+// the Language DLL does not know gives an empty text.
+//
+// Brand 0 returns the Language DLL's own text. Brands 1 to 4 put the brand's names in place of
+// "Ornex" and "ORV" (the maker) and "S470" (the model); higher brand numbers have no names, so
+// those words are cut out. A text that would grow past the buffer is cut at its end.
 const char16_t* GetText(int32_t number);
 
 }  // namespace s470
