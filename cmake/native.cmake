@@ -49,6 +49,9 @@ add_executable(unit_tests ${S470_UNIT_TESTS})
 target_include_directories(unit_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/unit)
 target_link_libraries(unit_tests PRIVATE s470 s470_sim GTest::gtest_main GTest::gmock)
 gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 30 PROPERTIES LABELS unit)
+# The firmware-file tests scramble HEX files with the native fwscramble tool.
+target_compile_definitions(unit_tests PRIVATE S470_NATIVE_BIN="${CMAKE_BINARY_DIR}")
+add_dependencies(unit_tests fwscramble)
 
 # Integration tests: the win64 DLL, stand-ins and host under wine64, against the simulators.
 if(S470_WIN64_DIR AND NOT S470_SANITIZE)
