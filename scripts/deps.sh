@@ -2,7 +2,7 @@
 # Installs the Debian 12 packages the builds and tests need, when they are missing.
 set -euo pipefail
 packages=(cmake ninja-build g++ make python3 googletest libgtest-dev libgmock-dev
-          g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64 wine64 srecord
+          g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64 wine64 wine srecord
           clang libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do
@@ -14,4 +14,4 @@ sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+$sudo apt-get install -y -qq "${missing[@]}" >/dev/null
