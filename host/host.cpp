@@ -7,10 +7,20 @@
 //   read <port> <lang>   write <port> <lang>   setup <lang>   analysis <port> <lang>
 //   firmware <port> <lang>   qlb <port> <lang>   sleep <ms>
 //   comtest <port> <hex bytes>   (no DLL: writes the bytes to COM<port>, prints what comes back)
+//
+// Other dialogs of the process are recorded too: "DIALOG <caption>|<id>=<text>" each time a
+// control's text changes (the first time for every control). `--script FILE` (first argument)
+// drives dialogs from a second thread while the commands run; one action a line:
+//   wait <caption part>       until such a dialog is visible (20 s at most); later actions act on it
+//   settext <id> <text>       check <id> <0|1>       select <id> <index>       click <id>
+//   dump                      prints every control as "CONTROL <id>=<text>" (with [disabled] /
+//                             [hidden] / [checked] marks)
+//   sleep <ms>
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -36,17 +46,46 @@ void Print(const std::string& line) {
   LeaveCriticalSection(&g_out);
 }
 
-// Message boxes of this process: record and answer them.
+// Message boxes of this process: record and answer them. Other dialogs: record their texts.
 volatile LONG g_watching = 1;
 std::set<HWND> g_answered;
+std::map<HWND, std::map<int, std::wstring>> g_seen;  // dialog -> control id -> last text
 
-BOOL CALLBACK FindBox(HWND window, LPARAM) {
+bool IsDialogOfMine(HWND window) {
   DWORD pid = 0;
   GetWindowThreadProcessId(window, &pid);
-  if (pid != GetCurrentProcessId() || !IsWindowVisible(window)) return TRUE;
+  if (pid != GetCurrentProcessId() || !IsWindowVisible(window)) return false;
   char cls[32] = {};
   GetClassNameA(window, cls, sizeof cls);
-  if (std::string(cls) != "#32770" || GetDlgItem(window, 0xFFFF) == nullptr) return TRUE;
+  return std::string(cls) == "#32770";
+}
+
+std::wstring TextOf(HWND window) {
+  WCHAR text[4096] = {};
+  GetWindowTextW(window, text, 4096);
+  return text;
+}
+
+BOOL CALLBACK RecordControl(HWND control, LPARAM dialog) {
+  const HWND parent = reinterpret_cast<HWND>(dialog);
+  if (GetParent(control) != parent) return TRUE;
+  const int id = GetDlgCtrlID(control);
+  const std::wstring text = TextOf(control);
+  auto& seen = g_seen[parent];
+  auto it = seen.find(id);
+  if (it == seen.end() || it->second != text) {
+    seen[id] = text;
+    Print("DIALOG " + Utf8(TextOf(parent).c_str()) + "|" + std::to_string(id) + "=" + Utf8(text.c_str()));
+  }
+  return TRUE;
+}
+
+BOOL CALLBACK FindBox(HWND window, LPARAM) {
+  if (!IsDialogOfMine(window)) return TRUE;
+  if (GetDlgItem(window, 0xFFFF) == nullptr) {
+    EnumChildWindows(window, RecordControl, reinterpret_cast<LPARAM>(window));
+    return TRUE;
+  }
   if (g_answered.count(window) != 0) return TRUE;
   WCHAR caption[512] = {}, text[4096] = {};
   GetWindowTextW(window, caption, 512);
@@ -61,10 +100,104 @@ DWORD WINAPI Watch(LPVOID) {
   while (g_watching != 0) {
     for (auto it = g_answered.begin(); it != g_answered.end();)
       it = IsWindow(*it) ? std::next(it) : g_answered.erase(it);
+    for (auto it = g_seen.begin(); it != g_seen.end();)
+      it = IsWindow(it->first) ? std::next(it) : g_seen.erase(it);
     EnumWindows(FindBox, 0);
     Sleep(10);
   }
   return 0;
+}
+
+// The dialog script.
+std::vector<std::wstring> g_script;
+HWND g_found = nullptr;
+std::wstring g_wanted;
+
+BOOL CALLBACK FindDialog(HWND window, LPARAM) {
+  if (!IsDialogOfMine(window) || GetDlgItem(window, 0xFFFF) != nullptr) return TRUE;
+  if (TextOf(window).find(g_wanted) == std::wstring::npos) return TRUE;
+  g_found = window;
+  return FALSE;
+}
+
+BOOL CALLBACK DumpControl(HWND control, LPARAM dialog) {
+  if (GetParent(control) != reinterpret_cast<HWND>(dialog)) return TRUE;
+  std::string line = "CONTROL " + std::to_string(GetDlgCtrlID(control)) + "=" +
+                     Utf8(TextOf(control).c_str());
+  if (!IsWindowEnabled(control)) line += " [disabled]";
+  if (!IsWindowVisible(control)) line += " [hidden]";
+  if (SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED) line += " [checked]";
+  Print(line);
+  return TRUE;
+}
+
+DWORD WINAPI RunScript(LPVOID) {
+  HWND dialog = nullptr;
+  for (const std::wstring& raw : g_script) {
+    std::wstring action = raw, rest;
+    const size_t space = raw.find(L' ');
+    if (space != std::wstring::npos) {
+      action = raw.substr(0, space);
+      rest = raw.substr(space + 1);
+    }
+    const int id = _wtoi(rest.c_str());
+    const size_t second = rest.find(L' ');
+    const std::wstring arg = second == std::wstring::npos ? L"" : rest.substr(second + 1);
+    if (action == L"wait") {
+      g_wanted = rest;
+      g_found = nullptr;
+      for (int i = 0; i < 2000 && g_found == nullptr; ++i) {
+        EnumWindows(FindDialog, 0);
+        if (g_found == nullptr) Sleep(10);
+      }
+      dialog = g_found;
+      Print(dialog != nullptr ? "SCRIPT found " + Utf8(rest.c_str()) : "SCRIPT no dialog " + Utf8(rest.c_str()));
+    } else if (action == L"sleep") {
+      Sleep(static_cast<DWORD>(id));
+    } else if (dialog == nullptr) {
+      continue;
+    } else if (action == L"settext") {
+      SendMessageW(GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(arg.c_str()));
+    } else if (action == L"check") {
+      SendMessageW(GetDlgItem(dialog, id), BM_SETCHECK, _wtoi(arg.c_str()) ? BST_CHECKED : BST_UNCHECKED, 0);
+      SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+    } else if (action == L"select") {
+      HWND combo = GetDlgItem(dialog, id);
+      SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(_wtoi(arg.c_str())), 0);
+      SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+    } else if (action == L"click") {
+      PostMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+    } else if (action == L"dump") {
+      EnumChildWindows(dialog, DumpControl, reinterpret_cast<LPARAM>(dialog));
+    }
+  }
+  return 0;
+}
+
+bool LoadScript(const wchar_t* path) {
+  FILE* f = _wfopen(path, L"rb");
+  if (f == nullptr) return false;
+  std::string all;
+  char buffer[4096];
+  size_t n = 0;
+  while ((n = fread(buffer, 1, sizeof buffer, f)) > 0) all.append(buffer, n);
+  fclose(f);
+  size_t start = 0;
+  while (start < all.size()) {
+    size_t end = all.find('\n', start);
+    if (end == std::string::npos) end = all.size();
+    std::string line = all.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty()) {
+      const int len = MultiByteToWideChar(CP_UTF8, 0, line.c_str(), -1, nullptr, 0);
+      std::wstring w(len > 0 ? len - 1 : 0, L'\0');
+      if (len > 1) MultiByteToWideChar(CP_UTF8, 0, line.c_str(), -1, &w[0], len);
+      g_script.push_back(w);
+    }
+    start = end + 1;
+  }
+  return true;
 }
 
 // Writes bytes to a COM port and reads back what arrives within a second of silence.
@@ -125,9 +258,19 @@ int wmain(int argc, wchar_t** argv) {
   auto qlbProg = Export<decltype(&RS470_QLB_Prog)>(dll, "RS470_QLB_Prog");
   auto firmware = Export<decltype(&RS470_Firmware)>(dll, "RS470_Firmware");
 
+  int first = 1;
+  HANDLE script = nullptr;
+  if (argc > 2 && std::wstring(argv[1]) == L"--script") {
+    if (!LoadScript(argv[2])) {
+      Print("cannot read the script");
+      return 2;
+    }
+    first = 3;
+    script = CreateThread(nullptr, 0, RunScript, nullptr, 0, nullptr);
+  }
   HANDLE watcher = CreateThread(nullptr, 0, Watch, nullptr, 0, nullptr);
   int status = 0;
-  for (int i = 1; i < argc; ++i) {
+  for (int i = first; i < argc; ++i) {
     const std::wstring cmd = argv[i];
     auto need = [&](int n) {
       if (i + n >= argc) {
@@ -192,6 +335,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     Print(line);
   }
+  if (script != nullptr) WaitForSingleObject(script, 20000);
   Sleep(50);  // let the watcher report a box that closed just now
   InterlockedExchange(&g_watching, 0);
   WaitForSingleObject(watcher, 2000);
