@@ -7,6 +7,12 @@ prefix=$(realpath -m "$1"); shift
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
 wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
 [ -x "$wine" ] || wine=$(command -v wine)
+# Descriptors a test runner passes down (its log, its pipes) must not reach Wine's long-lived
+# processes, or the runner waits for them to end.
+for fd in /proc/$$/fd/*; do
+  n=${fd##*/}
+  if [ "$n" -gt 2 ] && [ "$n" -ne 255 ]; then eval "exec $n>&-"; fi
+done
 mkdir -p "$(dirname "$prefix")"
 if [ ! -e "$prefix/.s470-ready" ]; then
   (
@@ -23,4 +29,11 @@ fi
 # Keep one server alive for a minute after the last client (quietly: an inherited pipe would
 # hold the caller's output open).
 flock -o -n "$prefix.server" wineserver -p60 </dev/null >/dev/null 2>&1 || true
-exec "$wine" "$@"
+# Wine's background services, started by the first program of a server, inherit its standard
+# error: let that be a file, not the caller's pipe.
+errors=$(mktemp)
+status=0
+"$wine" "$@" 2>"$errors" || status=$?
+cat "$errors" >&2
+rm -f "$errors"
+exit "$status"
