@@ -11,19 +11,10 @@ void NotAvailable(Window parent) {
 }
 }  // namespace
 
-int16_t ReadFileWork(Window parent, int16_t /*port*/) {
-  NotAvailable(parent);
-  return 1;
-}
-int16_t WriteFileWork(Window parent, int16_t /*port*/) {
-  NotAvailable(parent);
-  return 1;
-}
 int16_t SetupWork(Window parent) {
   NotAvailable(parent);
   return 0;
 }
-void AnalysisWork(Window parent, int16_t /*port*/) { NotAvailable(parent); }
 void QlbProgWork(Window parent, int16_t /*port*/) { NotAvailable(parent); }
 void FirmwareWork(Window parent, int16_t /*port*/) { NotAvailable(parent); }
 
