@@ -105,6 +105,64 @@ std::string FreshDir(const std::string& name) {
   return dir;
 }
 
+std::string WineReg(const std::vector<std::string>& arguments, int* exitCode) {
+  std::string cmd = Quote(std::string(S470_SOURCE_DIR) + "/cmake/wine-run.sh") + " " +
+                    Quote(WinePrefix()) + " reg";
+  for (const auto& a : arguments) cmd += " " + Quote(a);
+  cmd += " 2>&1 </dev/null";
+  std::string output;
+  FILE* pipe = popen(cmd.c_str(), "r");
+  if (pipe == nullptr) return output;
+  std::array<char, 4096> buffer{};
+  size_t n = 0;
+  while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) output.append(buffer.data(), n);
+  const int status = pclose(pipe);
+  if (exitCode != nullptr) *exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return output;
+}
+
+std::map<std::string, RegEntry> QueryKey(const std::string& key) {
+  // Lines of a value: four blanks, name, four blanks, type, four blanks, data.
+  std::map<std::string, RegEntry> values;
+  int code = -1;
+  const std::string output = WineReg({"query", key}, &code);
+  if (code != 0) return values;
+  size_t start = 0;
+  while (start < output.size()) {
+    size_t end = output.find('\n', start);
+    if (end == std::string::npos) end = output.size();
+    std::string line = output.substr(start, end - start);
+    start = end + 1;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.rfind("    ", 0) != 0) continue;
+    const size_t typeAt = line.find("    REG_", 4);
+    if (typeAt == std::string::npos) continue;
+    const size_t dataAt = line.find("    ", typeAt + 4);
+    RegEntry entry;
+    entry.type = line.substr(typeAt + 4, dataAt == std::string::npos ? std::string::npos
+                                                                       : dataAt - typeAt - 4);
+    if (dataAt != std::string::npos) entry.data = line.substr(dataAt + 4);
+    values[line.substr(4, typeAt - 4)] = entry;
+  }
+  return values;
+}
+
+void AppendToMachineRegistry(const std::string& lines) {
+  const std::string env = "WINEPREFIX=" + Quote(WinePrefix()) + " WINEDEBUG=-all ";
+  if (std::system((env + "wineserver -k >/dev/null 2>&1; " + env + "wineserver -w").c_str()) != 0) {
+  }
+  {
+    std::ofstream out(WinePrefix() + "/system.reg", std::ios::binary | std::ios::app);
+    out << "\n" << lines << "\n";
+  }
+  // Start the server again here, with no output: the services it starts on the first run live on
+  // with that run's output and would hold a caller's pipe open until the server ends.
+  const std::string quiet = Quote(std::string(S470_SOURCE_DIR) + "/cmake/wine-run.sh") + " " +
+                            Quote(WinePrefix()) + " reg query 'HKLM\\Software' >/dev/null 2>&1 </dev/null";
+  if (std::system(quiet.c_str()) != 0) {
+  }
+}
+
 std::vector<uint8_t> ReadBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -54,5 +55,23 @@ class PtyPort {
 std::string FreshDir(const std::string& name);
 std::vector<uint8_t> ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
+
+// --- Registry of the prefix ---
+
+// Runs `wine reg <arguments>` in the prefix; it sees the live registry of the running server.
+// Returns what it printed; *exitCode gets its exit code.
+std::string WineReg(const std::vector<std::string>& arguments, int* exitCode = nullptr);
+
+struct RegEntry {
+  std::string type;  // "REG_SZ", ...
+  std::string data;  // as `reg query` prints it
+};
+// The values of a key as `reg query` lists them, by name; empty when the key is missing.
+std::map<std::string, RegEntry> QueryKey(const std::string& key);
+
+// Stops the prefix's server (which writes the registry to disk) and appends `lines` to
+// system.reg, in Wine's own format (keys relative to HKEY_LOCAL_MACHINE). For data that `reg`
+// cannot write, such as 8-bit REG_SZ bytes: hex(1):... is stored as it stands.
+void AppendToMachineRegistry(const std::string& lines);
 
 }  // namespace s470::wine
