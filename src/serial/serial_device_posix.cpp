@@ -75,7 +75,7 @@ class PosixSerialDevice final : public SerialDevice {
     tio.c_cc[VTIME] = 0;
     ::cfsetispeed(&tio, speed);
     ::cfsetospeed(&tio, speed);
-    if (::tcsetattr(fd_, TCSANOW, &tio) != 0) return false;
+    if (::tcsetattr(fd_, TCSANOW, &tio) != 0 && !TookAllButParityEnable(tio)) return false;
     SetDtr(s.dtr);
     SetRts(s.rts);
     return true;
@@ -127,6 +127,15 @@ class PosixSerialDevice final : public SerialDevice {
   bool IsOpen() const override { return fd_ >= 0; }
 
  private:
+  // A pseudo-terminal drops PARENB, and the C library reports that as EINVAL when nothing else
+  // changed (the same parity applied twice); everything else is in place then.
+  bool TookAllButParityEnable(const termios& wanted) {
+    termios now{};
+    return errno == EINVAL && ::tcgetattr(fd_, &now) == 0 &&
+           (now.c_cflag & ~PARENB) == (wanted.c_cflag & ~PARENB) && now.c_iflag == wanted.c_iflag &&
+           ::cfgetospeed(&now) == ::cfgetospeed(&wanted);
+  }
+
   bool Modem(int line, bool on) {
     return fd_ >= 0 && ::ioctl(fd_, on ? TIOCMBIS : TIOCMBIC, &line) == 0;
   }

@@ -8,6 +8,7 @@
 
 #include "bus_fake_wire.h"
 #include "serial/bus_ops.h"
+#include "sim_line.h"
 
 namespace s470 {
 namespace {
@@ -196,6 +197,19 @@ TEST(BusPortOpen, TwoPortsTickSideBySide) {
   std::this_thread::sleep_for(std::chrono::milliseconds(120));
   EXPECT_GT(PortTickCounter(6), six);  // closing one port leaves the other's thread running
   CloseBusPort(6);
+}
+
+// On a pseudo-terminal (the POSIX device): the closing wake byte of an analysis reopens the port
+// with the mark parity it had just before.
+TEST(BusPortOnLine, ReopeningWithTheSameParityWorks) {
+  sim::SimLine line;
+  setenv("S470_COM6", line.slavePath().c_str(), 1);
+  for (uint16_t parity : {uint16_t{4}, uint16_t{4}, kParityWake, uint16_t{3}, uint16_t{3}, uint16_t{1},
+                          uint16_t{1}, uint16_t{0}, uint16_t{0}}) {
+    EXPECT_EQ(OpenBusPort(6, 115200, parity, 8, 2, 1, 1), 0) << parity;
+    CloseBusPort(6);
+  }
+  EXPECT_EQ(line.Settings().parity, sim::SimParity::kNone);
 }
 
 }  // namespace
