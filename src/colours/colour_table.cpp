@@ -4,7 +4,6 @@
 
 #include "colours/colour_platform.h"
 #include "lang/lang_api.h"
-#include "lang/text16.h"
 
 namespace s470 {
 
@@ -50,11 +49,26 @@ void SetRole(int role, Colour colour) {
   g_roles[role].brush = CreateColourBrush(colour);
 }
 
-// Wide value name to 8-bit; characters beyond 8 bits cannot be part of "COLOR xx".
-std::string Narrow(const char16_t* name) {
-  std::string out;
-  for (; *name != 0; ++name) out.push_back(*name < 0x100 ? static_cast<char>(*name) : '?');
-  return out;
+// The first eight characters of a wide value name as 8-bit text, which is all that "COLOR xx"
+// needs; characters beyond 8 bits cannot be part of it.
+void NameStart(const char16_t* name, char (&out)[9]) {
+  size_t n = 0;
+  for (; n < 8 && name[n] != 0; ++n) out[n] = name[n] < 0x100 ? static_cast<char>(name[n]) : '?';
+  out[n] = 0;
+}
+
+// "R G B " into out; its length. No heap: this runs at the end of every window export.
+size_t WriteColourText(Colour colour, char (&out)[16]) {
+  size_t n = 0;
+  for (int shift = 0; shift <= 16; shift += 8) {
+    const unsigned component = colour >> shift & 0xFF;
+    if (component >= 100) out[n++] = static_cast<char>('0' + component / 100);
+    if (component >= 10) out[n++] = static_cast<char>('0' + component / 10 % 10);
+    out[n++] = static_cast<char>('0' + component % 10);
+    out[n++] = ' ';
+  }
+  out[n] = 0;
+  return n;
 }
 
 void ReadColours(LangApi& lang, RegKey key) {
@@ -69,7 +83,9 @@ void ReadColours(LangApi& lang, RegKey key) {
     if (result == kErrorMoreData) continue;
     if (result != 0) return;
     name[nameLength < kNameCapacity ? nameLength : kNameCapacity] = 0;
-    const int role = ColourRoleOfName(Narrow(name).c_str());
+    char start[9];
+    NameStart(name, start);
+    const int role = ColourRoleOfName(start);
     if (role < 0) continue;
     bool wide = false;
     const Colour colour =
@@ -113,8 +129,8 @@ Colour ParseColourText(const uint8_t* data, size_t length, bool* wide) {
 }
 
 std::string ColourText(Colour colour) {
-  return std::to_string(colour & 0xFF) + " " + std::to_string(colour >> 8 & 0xFF) + " " +
-         std::to_string(colour >> 16 & 0xFF) + " ";
+  char text[16];
+  return std::string(text, WriteColourText(colour, text));
 }
 
 void LoadColours() {
@@ -142,21 +158,23 @@ void SaveColours() {
                                          kKeyAllAccess, &key, &disposition) == 0) {
     for (int role = 0; role < kColourRoles; ++role) {
       if (g_roles[role].brush == 0) continue;
-      const char name[] = {'C', 'O', 'L', 'O', 'R', ' ', static_cast<char>('0' + role / 10),
-                           static_cast<char>('0' + role % 10), 0};
-      const std::string text = ColourText(g_roles[role].colour);
+      const char16_t name[] = {u'C', u'O', u'L', u'O', u'R', u' ',
+                               static_cast<char16_t>(u'0' + role / 10),
+                               static_cast<char16_t>(u'0' + role % 10), 0};
+      char text[16];
+      const size_t length = WriteColourText(g_roles[role].colour, text);
       // The text with its NUL, 8-bit or UTF-16LE; the zero bytes after it stay readable for a
       // registry that looks past the given length for a wide NUL.
       uint8_t data[64] = {};
-      uint32_t length = 0;
+      uint32_t dataLength = 0;
       if (g_wide == 1) {
-        for (size_t i = 0; i < text.size(); ++i) data[2 * i] = static_cast<uint8_t>(text[i]);
-        length = static_cast<uint32_t>(2 * text.size() + 1);
+        for (size_t i = 0; i < length; ++i) data[2 * i] = static_cast<uint8_t>(text[i]);
+        dataLength = static_cast<uint32_t>(2 * length + 1);
       } else {
-        std::memcpy(data, text.data(), text.size());
-        length = static_cast<uint32_t>(text.size() + 1);
+        std::memcpy(data, text, length);
+        dataLength = static_cast<uint32_t>(length + 1);
       }
-      lang->SetValue(key, Widen(name).c_str(), kRegSz, data, length);
+      lang->SetValue(key, name, kRegSz, data, dataLength);
     }
     lang->CloseKey(key);
   }

@@ -156,6 +156,13 @@ TEST(ColourText, WrittenAsDecimalsEachFollowedByABlank) {
   EXPECT_EQ(ColourText(0x000000), "0 0 0 ");
   EXPECT_EQ(ColourText(0xFF0000), "0 0 255 ");
   EXPECT_EQ(ColourText(0x12030201), "1 2 3 ");  // bits 24 to 31 are not part of the colour
+  EXPECT_EQ(ColourText(0x64090A), "10 9 100 ");
+  // Every component value reads back as itself, in 8-bit and in wide form.
+  for (Colour v = 0; v < 256; ++v) {
+    const Colour colour = v | (255 - v) << 8 | (v * 7 % 256) << 16;
+    EXPECT_EQ(Parse(Narrow8(ColourText(colour))), colour);
+    EXPECT_EQ(Parse(Wide16(ColourText(colour), 1)), colour);
+  }
 }
 
 TEST(ColourText, ValueNames) {
