@@ -1,20 +1,74 @@
 #!/usr/bin/env bash
 # The main job: builds everything, then drives s470_pc.dll under wine64 through the host program as a
-# real host would: creates a setup file, sets and reads back values, closes it and shows the file.
+# real host would, against simulated devices on pseudo-terminals that Wine sees as COM ports:
+#   1. creates a setup file, sets and reads back values, closes it and shows the file;
+#   2. reads the setup memory of a simulated gauge on COM2 into it, changes it, writes it back;
+#   3. analyses a simulated QLBus with three modules on COM5 and shows "Analysis.txt";
+#   4. turns a HEX file into a scrambled firmware file and back with fwscramble.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
+echo "Building (win32 product, win64 for Wine, native simulators and tools)..."
 bash scripts/build.sh >build-demo.log 2>&1 || { tail -n 40 build-demo.log; exit 1; }
 rm -f build-demo.log
 root=$PWD
 bin=$root/build/win64/bin
+native=$root/build/native
 prefix=$root/build/win64/wineprefix
 work=$root/build/demo
 rm -rf "$work" && mkdir -p "$work" && cd "$work"
 host() { "$root/cmake/wine-run.sh" "$prefix" "$bin/host.exe" "$@" 2>/dev/null; }
+host get 0 >/dev/null  # makes the Wine prefix on the first run
+sims=()
+cleanup() { for p in "${sims[@]}"; do kill "$p" 2>/dev/null || true; done; wait 2>/dev/null || true; }
+trap cleanup EXIT
+start_sim() {  # name args... ; waits for "ready"
+  local name=$1; shift
+  "$native/$name" "$@" >"$name.out" 2>"$name.err" &
+  sims+=($!)
+  for _ in $(seq 100); do grep -q ready "$name.out" 2>/dev/null && return 0; sleep 0.05; done
+  echo "$name did not start"; cat "$name.err"; exit 1
+}
+nonzero() { od -A d -t x1 -v "$1" | grep -vE '^[0-9]+( 00){16}$' | head -n "${2:-12}"; }
 
-echo "== A new setup file through the exports"
-host open demo.s47 get 0 get 1 setint 256 0x00FF set 255 1 setint 2000 0x0041 getint 256 get 255 close
-echo "== The file (7500 bytes), non-zero lines"
-od -A d -t x1 -v demo.s47 | grep -vE '^[0-9]+( 00){16}$' | head -n 20
-echo "   size: $(stat -c %s demo.s47) bytes"
+echo
+echo "== 1. A new setup file through the exports (host.exe -> s470_pc.dll)"
+host open demo.s47 get 0 get 1 setint 2000 0x0041 getint 2000 close
+echo "   demo.s47: $(stat -c %s demo.s47) bytes; the bytes that are not zero:"
+nonzero demo.s47
+
+echo
+echo "== 2. Setup transfer with a simulated gauge on COM2"
+python3 -c "import sys; sys.stdout.buffer.write(bytes((i * 7 + 1) % 256 for i in range(768)))" >gauge.mem
+start_sim gauge_sim --link "$prefix/dosdevices/com2" --memory gauge.mem --id R/S470-ae1
+host open demo.s47 read 2 0x0001 get 255 get 256 get 1023 set 300 0x5A write 2 0x0001 close \
+  | grep -vE '^DIALOG'
+echo "   The gauge's memory after the write (byte 300-256 = 44 is now 0x5a):"
+od -A d -t x1 -j 32 -N 32 gauge.mem
+echo "   Texts shown in the progress dialog during the read (first and last lines):"
+host open demo.s47 read 2 0x0001 close | grep -E '^DIALOG' | sed -n '1,4p;$p'
+echo "   Without a gauge on COM3 (brand 1, German): the failure message"
+host open demo.s47 read 3 0x0102 close | grep -E '^(MSGBOX|read)'
+
+echo
+echo "== 3. Bus analysis of a simulated QLBus on COM5 with three modules"
+start_sim bus_sim --link "$prefix/dosdevices/com5" --module QLB-mc1,0x10,0x23,4711 \
+  --module QLB-ai8,0x21,0x14,12345678 --module QLB-do4,0x11,0x30,7
+host analysis 5 0x0001
+echo "   Analysis.txt:"
+sed 's/^/     /' Analysis.txt
+echo "   Notepad was started as: $(cat notepad-calls.txt 2>/dev/null)"
+
+echo
+echo "== 4. Firmware files: plain Intel HEX <-> scrambled file (fwscramble)"
+head -c 64 /dev/urandom >fw.bin
+srec_cat fw.bin -binary -offset 0x800 -o fw.hex -intel -address-length=2 -crlf -line-length=44
+"$native/fwscramble" scramble fw.hex fw_scrambled.bin
+"$native/fwscramble" unscramble fw_scrambled.bin fw_back.hex
+echo "   fw.hex:"
+sed 's/^/     /' fw.hex
+echo "   scrambled (first bytes):"
+od -A d -t x1 -N 32 fw_scrambled.bin | sed 's/^/     /'
+cmp -s fw.hex fw_back.hex && echo "   unscrambled again: identical to fw.hex"
+echo
+echo "Demo done; the files are in $work"
