@@ -426,7 +426,9 @@ GaugeSimRunner::GaugeSimRunner(GaugeSim& sim, std::string linkPath)
   }
 }
 
-GaugeSimRunner::~GaugeSimRunner() {
+GaugeSimRunner::~GaugeSimRunner() { Stop(); }
+
+void GaugeSimRunner::Stop() {
   stop_ = true;
   if (thread_.joinable()) thread_.join();
 }

@@ -128,7 +128,9 @@ class GaugeSimRunner {
   GaugeSimRunner(const GaugeSimRunner&) = delete;
   GaugeSimRunner& operator=(const GaugeSimRunner&) = delete;
 
-  std::vector<LogEntry> Log() const;       // of every line so far, in order
+  // Stops the gauge and removes the link; the log stays readable.
+  void Stop();
+  std::vector<LogEntry> Log() const;       // of every line so far, in order (times per line)
   std::vector<uint8_t> Bytes(char direction) const;
   int hangUps() const { return hangUps_; }
 
