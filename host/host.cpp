@@ -60,9 +60,11 @@ bool IsDialogOfMine(HWND window) {
   return std::string(cls) == "#32770";
 }
 
+// Read without sending a message: the dialog's thread may be busy (a transfer pumps messages
+// only between blocks).
 std::wstring TextOf(HWND window) {
   WCHAR text[4096] = {};
-  GetWindowTextW(window, text, 4096);
+  InternalGetWindowText(window, text, 4096);
   return text;
 }
 
