@@ -341,7 +341,11 @@ bool GaugeSim::Serve(SimLine& line, const std::atomic<bool>& stop) {
     if (line.hungUp()) return true;
     if (s.chatter != Chatter::kNone) {
       if (s.chatterEndMs >= 0 && line.NowMs() > s.chatterEndMs) {
-        s.chatter = Chatter::kNone;
+        s.chatter = Chatter::kNone;  // the gauge gives up and goes back to sleep
+        s.state = State::kAsleep;
+        s.pairs = 0;
+        s.prev = -1;
+        s.leadIn = false;
       } else {
         // Only as fast as the host takes it: a full line must not block the gauge.
         pollfd p{line.masterFd(), POLLOUT, 0};

@@ -60,7 +60,7 @@ struct GaugeFaults {
   int slowMs = 0;                    //   acknowledgement (write)
   int hangUpBlock = 0;               // 1..48: the line hangs up in the middle of that block
   Chatter chatter = Chatter::kNone;
-  int chatterMs = 0;                 // how long the chatter lasts; 0: for ever
+  int chatterMs = 0;                 // how long the chatter lasts (then the gauge sleeps); 0: for ever
   int sessions = 0;                  // the faults hit the first n handshakes only; 0: all
 };
 
