@@ -262,16 +262,29 @@ TEST_F(GaugeTransferTest, ModuleTypeOfOtherGaugesAndLinesWithoutCrOrWithHighBits
 }
 
 TEST_F(GaugeTransferTest, WakeSkipsBytesBeforeTheEchoAndRepeatsThePairUntilEchoed) {
-  GaugeConfig config;
-  config.faults.beforeEcho = {0x55, 0x00, 0xC9, 0x0D};
-  config.faults.wakeOnPair = 3;
-  StartGauge(config);
-  ASSERT_EQ(ReadSetupFromGauge(nullptr, kPort, view_), 0);
-  EXPECT_EQ(view_.Count(Kind::kMessage), 0);
-  const Bytes host = runner_->Bytes('>');
-  ASSERT_GE(host.size(), 8u);
-  EXPECT_EQ(Bytes(host.begin(), host.begin() + 8), Handshake(3));
-  EXPECT_EQ(GetSlotByte(0, 255), 1);
+  const struct {
+    const char* name;
+    Bytes noise;
+    int wakeOnPair;
+  } cases[] = {{"other bytes before the echo: woken by the first pair", {0x55, 0x00, 0xC9, 0x0D}, 1},
+               {"echo only to the third pair", {}, 3}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    GaugeConfig config;
+    config.faults.beforeEcho = c.noise;
+    config.faults.wakeOnPair = c.wakeOnPair;
+    StartGauge(config);
+    view_ = RecordingProgressView();
+    SetSlotByte(0, 255, 0);
+    ASSERT_EQ(ReadSetupFromGauge(nullptr, kPort, view_), 0);
+    EXPECT_EQ(view_.Count(Kind::kMessage), 0);
+    runner_->Stop();
+    EXPECT_EQ(runner_->Bytes('>'), Cat({Handshake(c.wakeOnPair), {0xC9, 0x8D}, {0x10, 0x0D, 0x13},
+                                        {0xC2, 0x3D}, {0xC1, 0x3E}}));
+    const Bytes toHost = runner_->Bytes('<');
+    EXPECT_EQ(Bytes(toHost.begin(), toHost.begin() + c.noise.size() + 1), Cat({c.noise, {0x8D}}));
+    EXPECT_EQ(GetSlotByte(0, 255), 1);
+  }
 }
 
 TEST_F(GaugeTransferTest, SlowBlockWithinTheReadTimeoutIsWaitedFor) {

@@ -174,6 +174,22 @@ TEST_F(GaugeTransferWine, WriteLeavesTheImageInTheGaugeWithChannelDefaults) {
   EXPECT_TRUE(com3.sim.Stats().violations.empty());
 }
 
+// The channel defaults go into the setup before the transfer, and stay there when no gauge can
+// be reached (nothing is linked as COM12 here).
+TEST_F(GaugeTransferWine, ChannelDefaultsStayWhenThePortCannotBeOpened) {
+  const std::string dir = FreshDir("gauge-no-port");
+  Bytes file = SetupFile();
+  for (int k = 0; k < 8; ++k) file[384 + 80 * k + 65] = file[384 + 80 * k + 66] = k == 2 ? 0 : 9;
+  WriteBytes(dir + "/n.s47", file);
+  const HostRun run = RunHost({"open", "n.s47", "write", "12", "1", "close"}, dir);
+  ASSERT_TRUE(run.ended) << run.output;
+  EXPECT_TRUE(run.Has("write -> 1")) << run.output;
+  ASSERT_EQ(run.messageBoxes.size(), 1u) << run.output;
+  EXPECT_EQ(BoxText(run.messageBoxes[0]), kNoConnection);
+  file[384 + 80 * 2 + 66] = 0x80;
+  EXPECT_EQ(ReadBytes(dir + "/n.s47"), file);
+}
+
 // A wrong checksum in block 5 (first handshake only): text 1004, the setup file as it was, and
 // the port free again for the next command, which reads.
 TEST_F(GaugeTransferWine, FailedReadShows1004KeepsTheSetupAndFreesThePort) {
