@@ -52,49 +52,49 @@ int Block(const std::string& text, const std::string& fault) {
   return k;
 }
 
-void AddFault(GaugeFaults& f, const std::string& spec) {
-  const size_t colon = spec.find(':');
-  const std::string name = spec.substr(0, colon);
-  const std::string arg = colon == std::string::npos ? "" : spec.substr(colon + 1);
+void AddFault(GaugeFaults& f, const std::string& option) {
+  const size_t colon = option.find(':');
+  const std::string name = option.substr(0, colon);
+  const std::string arg = colon == std::string::npos ? "" : option.substr(colon + 1);
   if (name == "silent") {
     f.silent = true;
   } else if (name == "wake-on") {
-    f.wakeOnPair = Number(arg, spec);
+    f.wakeOnPair = Number(arg, option);
   } else if (name == "noise") {
-    if (arg.empty() || arg.size() % 2 != 0) Usage("noise needs hex bytes: " + spec);
+    if (arg.empty() || arg.size() % 2 != 0) Usage("noise needs hex bytes: " + option);
     for (size_t i = 0; i < arg.size(); i += 2) {
       char* end = nullptr;
       const std::string two = arg.substr(i, 2);
       const long b = std::strtol(two.c_str(), &end, 16);
-      if (*end != 0) Usage("bad hex in --fault " + spec);
+      if (*end != 0) Usage("bad hex in --fault " + option);
       f.beforeEcho.push_back(static_cast<uint8_t>(b));
     }
   } else if (name == "no-cr") {
     f.identificationWithoutCr = true;
   } else if (name == "checksum") {
-    f.badChecksumBlock = Block(arg, spec);
+    f.badChecksumBlock = Block(arg, option);
   } else if (name == "refuse") {
-    f.refuseBlock = Block(arg, spec);
+    f.refuseBlock = Block(arg, option);
   } else if (name == "slow") {
     const size_t c = arg.find(':');
-    if (c == std::string::npos) Usage("slow needs K:MS: " + spec);
-    f.slowBlock = Block(arg.substr(0, c), spec);
-    f.slowMs = Number(arg.substr(c + 1), spec);
+    if (c == std::string::npos) Usage("slow needs K:MS: " + option);
+    f.slowBlock = Block(arg.substr(0, c), option);
+    f.slowMs = Number(arg.substr(c + 1), option);
   } else if (name == "hangup") {
-    f.hangUpBlock = Block(arg, spec);
+    f.hangUpBlock = Block(arg, option);
   } else if (name == "chatter") {
     const size_t c = arg.find(':');
     const std::string when = arg.substr(0, c);
-    if (c != std::string::npos) f.chatterMs = Number(arg.substr(c + 1), spec);
+    if (c != std::string::npos) f.chatterMs = Number(arg.substr(c + 1), option);
     if (when == "start") f.chatter = Chatter::kFromStart;
     else if (when == "echo") f.chatter = Chatter::kInsteadOfEcho;
     else if (when == "handshake") f.chatter = Chatter::kAfterHandshake;
     else if (when == "id") f.chatter = Chatter::kEndlessIdentification;
-    else Usage("chatter needs start, echo, handshake or id: " + spec);
+    else Usage("chatter needs start, echo, handshake or id: " + option);
   } else if (name == "sessions") {
-    f.sessions = Number(arg, spec);
+    f.sessions = Number(arg, option);
   } else {
-    Usage("unknown fault " + spec);
+    Usage("unknown fault " + option);
   }
 }
 
