@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstring>
 
+#include "lang/fixed_message.h"
 #include "lang/text16.h"
 #include "lang/text_lookup.h"
 #include "serial/direct_port.h"
@@ -214,6 +215,13 @@ int16_t WriteSetupToGauge(Window parent, int16_t port, ProgressView& view) {
   Send(kEndCommand);
   CloseDirectPort();
   return Succeed(view);
+}
+
+bool CheckSetupOpen(Window parent) {
+  if (IsSlotOpen(0) && GetSlotSize(0) >= 1024) return true;
+  ShowFixedMessage(parent, "No setup file is open. Open a setup file before the transfer.", nullptr,
+                   kStopIcon);
+  return false;
 }
 
 }  // namespace s470

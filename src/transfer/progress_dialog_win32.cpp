@@ -55,11 +55,13 @@ class DialogProgressView final : public ProgressView {
 }  // namespace
 
 int16_t ReadFileWork(Window parent, int16_t port) {
+  if (!CheckSetupOpen(parent)) return 1;
   DialogProgressView view;
   return ReadSetupFromGauge(parent, port, view);
 }
 
 int16_t WriteFileWork(Window parent, int16_t port) {
+  if (!CheckSetupOpen(parent)) return 1;
   PrepareChannelRecords();
   DialogProgressView view;
   return WriteSetupToGauge(parent, port, view);

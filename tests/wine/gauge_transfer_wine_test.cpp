@@ -174,6 +174,25 @@ TEST_F(GaugeTransferWine, WriteLeavesTheImageInTheGaugeWithChannelDefaults) {
   EXPECT_TRUE(com3.sim.Stats().violations.empty());
 }
 
+// Without an open setup neither transfer talks to the gauge: a read would be thrown away and a
+// write would send zeros over the gauge's setup.
+TEST_F(GaugeTransferWine, NoOpenSetupLeavesTheGaugeAlone) {
+  GaugeOnCom com4(4, GaugeConfig{}, Pattern(2));
+  const HostRun run = RunHost({"read", "4", "1", "write", "4", "1", "open", "x.s47", "close",
+                               "write", "4", "1"},
+                              FreshDir("gauge-no-setup"));
+  ASSERT_TRUE(run.ended) << run.output;
+  EXPECT_TRUE(run.Has("read -> 1")) << run.output;
+  EXPECT_FALSE(run.Has("write -> 0"));
+  ASSERT_EQ(run.messageBoxes.size(), 3u) << run.output;
+  for (const std::string& box : run.messageBoxes)
+    EXPECT_EQ(BoxText(box), "No setup file is open. Open a setup file before the transfer.");
+  const GaugeMemory memory = com4.sim.Memory();
+  const GaugeMemory before = Pattern(2);
+  EXPECT_EQ(Bytes(memory.begin(), memory.end()), Bytes(before.begin(), before.end()));
+  EXPECT_TRUE(com4.Heard().empty());
+}
+
 // The channel defaults go into the setup before the transfer, and stay there when no gauge can
 // be reached (nothing is linked as COM12 here).
 TEST_F(GaugeTransferWine, ChannelDefaultsStayWhenThePortCannotBeOpened) {
