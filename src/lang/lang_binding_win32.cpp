@@ -1,6 +1,7 @@
 // Binds the Language DLL for the length of one export call.
 #include <windows.h>
 
+#include "colours/colour_platform.h"
 #include "lang/lang_api.h"
 #include "lang/lang_entry_points.h"
 
@@ -118,18 +119,9 @@ class LangDll final : public LangApi {
 HMODULE g_dll = nullptr;
 LangDll g_binding;
 
-bool IsNtPlatform() {
-  OSVERSIONINFOA info{};
-  info.dwOSVersionInfoSize = sizeof info;
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-  return GetVersionExA(&info) && info.dwPlatformId == VER_PLATFORM_WIN32_NT;
-#pragma GCC diagnostic pop
-}
-
 }  // namespace
 
-const char* LanguageDllName() { return IsNtPlatform() ? S470_LANG_DLL_NT : S470_LANG_DLL_9X; }
+const char* LanguageDllName() { return RunsOnNtPlatform() ? S470_LANG_DLL_NT : S470_LANG_DLL_9X; }
 
 int OpenLanguage(int language, int mode) {
   CloseLanguage();
