@@ -4,6 +4,11 @@
 # alive between runs so each run starts warm.
 set -eu
 prefix=$(realpath -m "$1"); shift
+# The prefix is made afresh when it is not ready, so insist on a folder meant for it.
+case "$(basename "$prefix")" in
+  wineprefix*) ;;
+  *) echo "wine-run.sh: the first argument must be a Wine prefix folder named wineprefix*" >&2; exit 2 ;;
+esac
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
 wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
 [ -x "$wine" ] || wine=$(command -v wine)

@@ -266,14 +266,14 @@ void BusSim::Identify() {
     Send({kRefused}, now);
     return;
   }
-  const SimModule& spec = modules_[index].spec;
+  const SimModule& module = modules_[index].identity;
   std::vector<uint8_t> answer{0x00};
-  const std::vector<uint8_t> block = IdentityBlock(spec);
+  const std::vector<uint8_t> block = IdentityBlock(module);
   // In bootloader mode only the first half comes.
-  const size_t length = spec.bootloader ? 24 : block.size();
+  const size_t length = module.bootloader ? 24 : block.size();
   answer.insert(answer.end(), block.begin(), block.begin() + static_cast<long>(length));
-  if (!spec.bootloader && Strikes(BusFaultKind::kTruncated, index)) answer.resize(1 + 24 + 6);
-  if (!spec.bootloader) lastIdentified_ = index;
+  if (!module.bootloader && Strikes(BusFaultKind::kTruncated, index)) answer.resize(1 + 24 + 6);
+  if (!module.bootloader) lastIdentified_ = index;
   Send(answer, now);
 }
 

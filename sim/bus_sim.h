@@ -87,7 +87,7 @@ class BusSim {
 
  private:
   struct Module {
-    SimModule spec;
+    SimModule identity;
     int number = -1;     // forgotten at every bus start
     int lastNumber = -1;  // what Numbers() reports
   };
