@@ -218,7 +218,8 @@ TEST_F(GaugeTransferWine, FailedReadShows1004KeepsTheSetupAndFreesThePort) {
   GaugeOnCom com4(4, config, Pattern(5));
   const std::string dir = FreshDir("gauge-read-fail");
   WriteBytes(dir + "/f.s47", SetupFile());
-  const HostRun run = RunHost({"open", "f.s47", "read", "4", "1", "close", "read", "4", "1"}, dir);
+  const HostRun run =
+      RunHost({"open", "f.s47", "read", "4", "1", "close", "open", "g.s47", "read", "4", "1"}, dir);
   ASSERT_TRUE(run.ended) << run.output;
   EXPECT_TRUE(run.Has("read -> 1")) << run.output;
   EXPECT_TRUE(run.Has("read -> 0")) << run.output;
