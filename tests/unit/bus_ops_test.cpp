@@ -2,9 +2,10 @@
 // terminator replies, echo checks, drains, and the bus start sequence.
 #include "serial/bus_ops.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <utility>
 
 #include "bus_fake_wire.h"
 #include "serial/bus_port.h"
@@ -26,11 +27,34 @@ class BusOps : public ::testing::Test {
     uint32_t ticks;
     double ms;
   };
-  Waited WaitEmpty(int32_t timeoutMs, double phase) {
+  // BusTransact with `capacity`: the result, and the reply buffer (first filled with 0xEE) with
+  // one byte past the capacity, which must stay untouched.
+  using Got = std::pair<int16_t, std::vector<uint8_t>>;
+  static Got Transact(int32_t count, uint8_t terminator, int32_t timeoutMs, size_t capacity) {
+    std::vector<uint8_t> reply(capacity + 1, 0xEE);
+    const int16_t r = BusTransact(kPort, count, terminator, timeoutMs, reply.data(), capacity);
+    return {r, reply};
+  }
+
+  // Driven time back to 0 on an empty line, with the tick boundaries at `phase`.
+  static FakeWire& Restart(double phase = 0) {
     FakeWire& w = Wire();
     w.nowMs = 0;
     w.phaseMs = phase;
     w.incoming.clear();
+    return w;
+  }
+  // The driven milliseconds a call takes from time 0.
+  template <typename Call>
+  static double Took(Call call) {
+    Wire().nowMs = 0;
+    call();
+    return Wire().nowMs;
+  }
+  static auto Within(double lo, double hi) { return ::testing::AllOf(::testing::Ge(lo), ::testing::Le(hi)); }
+
+  Waited WaitEmpty(int32_t timeoutMs, double phase) {
+    FakeWire& w = Restart(phase);
     uint8_t reply[4];
     const int16_t r = BusTransact(kPort, 1, 0, timeoutMs, reply, sizeof reply);
     return {r, w.TickAt(w.nowMs) - w.TickAt(w.msPerLook), w.nowMs};
@@ -64,31 +88,22 @@ TEST_F(BusOps, TimeOutZeroTakesOnlyBytesAlreadyThere) {
   FakeWire& w = Wire();
   w.Arrive(0, {0x11, 0x22});
   w.Arrive(1000, {0x33});
-  uint8_t reply[8];
-  std::memset(reply, 0xEE, sizeof reply);
-  EXPECT_EQ(BusTransact(kPort, 2, 0, 0, reply, sizeof reply), 0);
-  EXPECT_EQ(std::vector<uint8_t>(reply, reply + 4), (std::vector<uint8_t>{0x11, 0x22, 0x00, 0xEE}));
+  EXPECT_EQ(Transact(2, 0, 0, 3), Got(0, {0x11, 0x22, 0x00, 0xEE}));
 
   w.incoming.clear();
   w.Arrive(0, {0x44});
   w.Arrive(1000, {0x33});
   const double before = w.nowMs;
-  std::memset(reply, 0xEE, sizeof reply);
-  EXPECT_EQ(BusTransact(kPort, 3, 0, 0, reply, sizeof reply), 1);
-  EXPECT_EQ(reply[0], 0x44);  // what came stays, without a zero byte after it
-  EXPECT_EQ(reply[1], 0xEE);
+  // What came stays, without a zero byte after it.
+  EXPECT_EQ(Transact(3, 0, 0, 4), Got(1, {0x44, 0xEE, 0xEE, 0xEE, 0xEE}));
   EXPECT_EQ(w.nowMs - before, 4);  // two looks for each of the two bytes: no waiting
   ASSERT_EQ(w.incoming.size(), 1u);  // the late byte is left for later
-
-  EXPECT_EQ(BusTransact(kPort, 1, 0, 0, reply, sizeof reply), 1);  // nothing there yet
+  EXPECT_EQ(Transact(1, 0, 0, 4).first, 1);  // nothing there yet
 }
 
 TEST_F(BusOps, BytesEvery80MsMeetA100MsTimeOutHoweverLongTheReply) {
-  FakeWire& w = Wire();
   for (double phase = 0; phase < 50; phase += 1) {
-    w.nowMs = 0;
-    w.phaseMs = phase;
-    w.incoming.clear();
+    FakeWire& w = Restart(phase);
     std::vector<uint8_t> bytes(40);
     for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i + 1);
     w.Arrive(80, bytes, 80);
@@ -100,10 +115,7 @@ TEST_F(BusOps, BytesEvery80MsMeetA100MsTimeOutHoweverLongTheReply) {
   // The same reply against 50 ms (one tick) fails for some placements of the ticks.
   int failed = 0;
   for (double phase = 0; phase < 50; phase += 1) {
-    w.nowMs = 0;
-    w.phaseMs = phase;
-    w.incoming.clear();
-    w.Arrive(80, std::vector<uint8_t>(5, 0x55), 80);
+    Restart(phase).Arrive(80, std::vector<uint8_t>(5, 0x55), 80);
     uint8_t reply[6];
     failed += BusTransact(kPort, 5, 0, 50, reply, sizeof reply);
   }
@@ -113,48 +125,35 @@ TEST_F(BusOps, BytesEvery80MsMeetA100MsTimeOutHoweverLongTheReply) {
 TEST_F(BusOps, CountModeTakesExactlyCountBytesAndLeavesTheRest) {
   FakeWire& w = Wire();
   w.Arrive(0, {1, 2, 3, 4, 5});
-  uint8_t reply[8];
-  std::memset(reply, 0xEE, sizeof reply);
-  ASSERT_EQ(BusTransact(kPort, 3, 0, 100, reply, sizeof reply), 0);
-  EXPECT_EQ(std::vector<uint8_t>(reply, reply + 5), (std::vector<uint8_t>{1, 2, 3, 0, 0xEE}));
-  ASSERT_EQ(BusTransact(kPort, 2, 0, 100, reply, sizeof reply), 0);
-  EXPECT_EQ(std::vector<uint8_t>(reply, reply + 3), (std::vector<uint8_t>{4, 5, 0}));
+  EXPECT_EQ(Transact(3, 0, 100, 4), Got(0, {1, 2, 3, 0, 0xEE}));
+  EXPECT_EQ(Transact(2, 0, 100, 3), Got(0, {4, 5, 0, 0xEE}));
 
   // A reply buffer without room for count bytes and the zero byte: refused, nothing read.
   w.Arrive(w.nowMs, {7, 8, 9});
-  EXPECT_EQ(BusTransact(kPort, 3, 0, 100, reply, 3), 1);
+  EXPECT_EQ(Transact(3, 0, 100, 3), Got(1, {0xEE, 0xEE, 0xEE, 0xEE}));
   EXPECT_EQ(w.incoming.size(), 3u);
-  EXPECT_EQ(BusTransact(kPort, -1, 0, 100, reply, sizeof reply), 1);
+  EXPECT_EQ(Transact(-1, 0, 100, 8).first, 1);
 }
 
 TEST_F(BusOps, TerminatorModeStopsAtTheTerminatorAndFailsWhenTheAnswerDoesNotFit) {
   FakeWire& w = Wire();
   w.Arrive(0, {0x41, 0x42, 0x0D, 0x43});
-  uint8_t reply[8];
-  std::memset(reply, 0xEE, sizeof reply);
-  ASSERT_EQ(BusTransact(kPort, 0, 0x0D, 300, reply, sizeof reply), 0);
-  EXPECT_EQ(std::vector<uint8_t>(reply, reply + 4), (std::vector<uint8_t>{0x41, 0x42, 0x00, 0xEE}));
+  EXPECT_EQ(Transact(0, 0x0D, 300, 3), Got(0, {0x41, 0x42, 0x00, 0xEE}));
   ASSERT_EQ(w.incoming.size(), 1u);  // the terminator is consumed, the next byte stays
   w.incoming.clear();
 
   // The answer up to 0x8D needs 4 bytes and the zero byte; the caller has room for 3.
   w.Arrive(w.nowMs, {0x31, 0x32, 0x33, 0x34, 0x8D});
-  std::memset(reply, 0xEE, sizeof reply);
-  EXPECT_EQ(BusTransact(kPort, 0, 0x8D, 300, reply, 3), 1);
-  EXPECT_EQ(std::vector<uint8_t>(reply, reply + 4), (std::vector<uint8_t>{0x31, 0x32, 0xEE, 0xEE}));
+  EXPECT_EQ(Transact(0, 0x8D, 300, 3), Got(1, {0x31, 0x32, 0xEE, 0xEE}));
   w.incoming.clear();
 
   // An exact fit works: 2 bytes and the zero byte in 3.
   w.Arrive(w.nowMs, {0x31, 0x32, 0x8D});
-  EXPECT_EQ(BusTransact(kPort, 0, 0x8D, 300, reply, 3), 0);
-  EXPECT_EQ(std::vector<uint8_t>(reply, reply + 3), (std::vector<uint8_t>{0x31, 0x32, 0x00}));
+  EXPECT_EQ(Transact(0, 0x8D, 300, 3), Got(0, {0x31, 0x32, 0x00, 0xEE}));
 
   // A terminator that never comes is a time-out on the last byte.
-  w.Arrive(w.nowMs, {0x31});
-  const double before = w.nowMs;
-  EXPECT_EQ(BusTransact(kPort, 0, 0x0D, 100, reply, sizeof reply), 1);
-  EXPECT_GE(w.nowMs - before, 100);
-  EXPECT_LE(w.nowMs - before, 152);
+  Restart().Arrive(0, {0x31});
+  EXPECT_THAT(Took([] { EXPECT_EQ(Transact(0, 0x0D, 100, 8).first, 1); }), Within(100, 152));
 }
 
 TEST_F(BusOps, SendEchoComparesEveryByteOfTheEcho) {
@@ -178,17 +177,10 @@ TEST_F(BusOps, SendEchoComparesEveryByteOfTheEcho) {
 }
 
 TEST_F(BusOps, SendEchoWaits100MsUpTo20BytesAnd500MsAbove) {
-  FakeWire& w = Wire();
+  FakeWire& w = Restart();
   std::vector<uint8_t> bytes(21, 0x33);
-  w.phaseMs = 0;
-  w.nowMs = 0;
-  EXPECT_EQ(BusSendEcho(kPort, bytes.data(), 20, 0), 1);
-  EXPECT_GE(w.nowMs, 100);
-  EXPECT_LE(w.nowMs, 151);
-  w.nowMs = 0;
-  EXPECT_EQ(BusSendEcho(kPort, bytes.data(), 21, 0), 1);
-  EXPECT_GE(w.nowMs, 500);
-  EXPECT_LE(w.nowMs, 551);
+  EXPECT_THAT(Took([&] { EXPECT_EQ(BusSendEcho(kPort, bytes.data(), 20, 0), 1); }), Within(100, 151));
+  EXPECT_THAT(Took([&] { EXPECT_EQ(BusSendEcho(kPort, bytes.data(), 21, 0), 1); }), Within(500, 551));
 
   // Send only: nothing is read, whatever waits on the line.
   w.Arrive(w.nowMs, {0x99});
@@ -197,25 +189,15 @@ TEST_F(BusOps, SendEchoWaits100MsUpTo20BytesAnd500MsAbove) {
 }
 
 TEST_F(BusOps, DrainEndsAfterTheQuietTimeOrAfterFiveSecondsOfNoise) {
-  FakeWire& w = Wire();
-  w.nowMs = 0;
-  BusDrain(kPort, 100);  // quiet line
-  EXPECT_GE(w.nowMs, 100);
-  EXPECT_LE(w.nowMs, 151);
-
-  w.nowMs = 0;
+  FakeWire& w = Restart();
+  const auto drain = [] { BusDrain(kPort, 100); };
+  EXPECT_THAT(Took(drain), Within(100, 151));  // quiet line
   w.Arrive(10, std::vector<uint8_t>(14, 0x55), 30);  // the last at 400 ms
-  BusDrain(kPort, 100);
+  EXPECT_THAT(Took(drain), Within(500, 552));
   EXPECT_TRUE(w.incoming.empty());
-  EXPECT_GE(w.nowMs, 500);
-  EXPECT_LE(w.nowMs, 552);
-
   // A line that never falls quiet: a byte every 10 ms for a minute.
-  w.nowMs = 0;
   w.Arrive(0, std::vector<uint8_t>(6000, 0x55), 10);
-  BusDrain(kPort, 100);
-  EXPECT_GE(w.nowMs, 5000);
-  EXPECT_LE(w.nowMs, 5100);
+  EXPECT_THAT(Took(drain), Within(5000, 5100));
   EXPECT_FALSE(w.incoming.empty());
 }
 

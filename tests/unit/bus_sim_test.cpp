@@ -11,10 +11,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <thread>
+#include <tuple>
 
 #include "serial/bus_ops.h"
 #include "serial/bus_port.h"
 #include "test_files.h"
+#include "test_helpers.h"
 
 namespace s470 {
 namespace {
@@ -26,36 +28,31 @@ using sim::SimLine;
 using sim::SimModule;
 
 TEST(BusSimOptions, ModulesAndFaultsParseOrAreRefused) {
+  using Module = std::tuple<std::string, int, int, uint32_t, bool>;
+  const auto module = [](const char* text) {
+    SimModule m;
+    EXPECT_TRUE(sim::ParseSimModule(text, &m)) << text;
+    return Module{m.name, m.hardware, m.software, m.serial, m.bootloader};
+  };
+  EXPECT_EQ(module("QLB-mc1,0x10,35,4711"), Module("QLB-mc1", 0x10, 35, 4711, false));
+  EXPECT_EQ(module("B,1,2,4294967295,boot"), Module("B", 1, 2, 4294967295u, true));
   SimModule m;
-  ASSERT_TRUE(sim::ParseSimModule("QLB-mc1,0x10,35,4711", &m));
-  EXPECT_EQ(m.name, "QLB-mc1");
-  EXPECT_EQ(m.hardware, 0x10);
-  EXPECT_EQ(m.software, 35);
-  EXPECT_EQ(m.serial, 4711u);
-  EXPECT_FALSE(m.bootloader);
-  ASSERT_TRUE(sim::ParseSimModule("B,1,2,4294967295,boot", &m));
-  EXPECT_TRUE(m.bootloader);
-  EXPECT_EQ(m.serial, 4294967295u);
   for (const char* bad : {"", "A,1,2", "A,1,2,3,boat", "A,256,1,1", "A,1,x,1", "ABCDEFGHI,1,1,1",
                           ",1,1,1", "A,1,1,4294967296", "A,1,1,-1", "A,1,1,1,boot,x"})
     EXPECT_FALSE(sim::ParseSimModule(bad, &m)) << bad;
 
+  using Fault = std::tuple<BusFaultKind, int, int, int>;  // kind, module, times, after
+  const auto fault = [](const char* text) {
+    BusFault f;
+    EXPECT_TRUE(sim::ParseBusFault(text, &f)) << text;
+    return Fault{f.kind, f.module, f.times, f.after};
+  };
+  EXPECT_EQ(fault("wrongack:1:3"), Fault(BusFaultKind::kWrongAck, 1, 3, 0));
+  EXPECT_EQ(fault("noack"), Fault(BusFaultKind::kNoAck, 0, -1, 0));
+  EXPECT_EQ(fault("hangup:12"), Fault(BusFaultKind::kHangUp, 0, -1, 12));
+  EXPECT_EQ(fault("neverquiet"), Fault(BusFaultKind::kNeverQuiet, 0, -1, 0));
+  EXPECT_EQ(fault("truncated:2"), Fault(BusFaultKind::kTruncated, 2, -1, 0));
   BusFault f;
-  ASSERT_TRUE(sim::ParseBusFault("wrongack:1:3", &f));
-  EXPECT_EQ(f.kind, BusFaultKind::kWrongAck);
-  EXPECT_EQ(f.module, 1);
-  EXPECT_EQ(f.times, 3);
-  ASSERT_TRUE(sim::ParseBusFault("noack", &f));
-  EXPECT_EQ(f.kind, BusFaultKind::kNoAck);
-  EXPECT_EQ(f.module, 0);
-  EXPECT_EQ(f.times, -1);
-  ASSERT_TRUE(sim::ParseBusFault("hangup:12", &f));
-  EXPECT_EQ(f.kind, BusFaultKind::kHangUp);
-  EXPECT_EQ(f.after, 12);
-  ASSERT_TRUE(sim::ParseBusFault("neverquiet", &f));
-  EXPECT_EQ(f.kind, BusFaultKind::kNeverQuiet);
-  ASSERT_TRUE(sim::ParseBusFault("truncated:2", &f));
-  EXPECT_EQ(f.kind, BusFaultKind::kTruncated);
   for (const char* bad : {"", "silence", "noack:1:2", "neverquiet:1", "wrongack:x", "hangup:-1",
                           "truncated:1:2:3"})
     EXPECT_FALSE(sim::ParseBusFault(bad, &f)) << bad;
@@ -90,15 +87,9 @@ class BusSimLine : public ::testing::Test {
     while (BusTransact(5, 1, 0, 100, b, sizeof b) == 0) got.push_back(b[0]);
     return got;
   }
-  std::vector<uint8_t> Answer(const SimModule& m) {
-    std::vector<uint8_t> a{0x00};
-    const std::vector<uint8_t> block = sim::IdentityBlock(m);
-    a.insert(a.end(), block.begin(), block.end());
-    return a;
-  }
-  static std::vector<uint8_t> Cat(std::vector<uint8_t> a, const std::vector<uint8_t>& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
+  // The identify command's echo, then the module's answer.
+  static std::vector<uint8_t> Identified(const SimModule& m) {
+    return Join({{0x00, 0x02, 0xFD, 0x00}, sim::IdentityBlock(m)});
   }
 
   SimLine line;
@@ -113,14 +104,14 @@ TEST_F(BusSimLine, ModulesAnswerIdentifyInOrderOnlyAfterTheWakeByteWithMarkParit
   ASSERT_EQ(OpenBusPort(5, 115200, 4, 8, 2, 1, 1), 0);
   // Without the wake byte the command is only echoed.
   EXPECT_EQ(Exchange({0x02, 0xFD}), (std::vector<uint8_t>{0x02, 0xFD}));
-  EXPECT_EQ(Exchange({0x00, 0x02, 0xFD}), Cat({0x00, 0x02, 0xFD}, Answer(a)));
+  EXPECT_EQ(Exchange({0x00, 0x02, 0xFD}), Identified(a));
   // Asked again before it has a number, the same module answers.
-  EXPECT_EQ(Exchange({0x00, 0x02, 0xFD}), Cat({0x00, 0x02, 0xFD}, Answer(a)));
+  EXPECT_EQ(Exchange({0x00, 0x02, 0xFD}), Identified(a));
   EXPECT_EQ(Exchange({0x40, 0xBF}), (std::vector<uint8_t>{0x40, 0xBF, 0x00}));
-  EXPECT_EQ(Exchange({0x00, 0x02, 0xFD}), Cat({0x00, 0x02, 0xFD}, Answer(b)));
+  EXPECT_EQ(Exchange({0x00, 0x02, 0xFD}), Identified(b));
   // Not a pair: no answer and no number.
   EXPECT_EQ(Exchange({0x41, 0xBF}), (std::vector<uint8_t>{0x41, 0xBF}));
-  EXPECT_EQ(Exchange({0x00, 0x02, 0xFD}), Cat({0x00, 0x02, 0xFD}, Answer(b)));
+  EXPECT_EQ(Exchange({0x00, 0x02, 0xFD}), Identified(b));
   EXPECT_EQ(Exchange({0x41, 0xBE}), (std::vector<uint8_t>{0x41, 0xBE, 0x00}));
   EXPECT_EQ(Exchange({0x00, 0x02, 0xFD}), (std::vector<uint8_t>{0x00, 0x02, 0xFD}));
   // Numbering with no module just identified: silence.
@@ -141,7 +132,7 @@ TEST_F(BusSimLine, ModulesAnswerIdentifyInOrderOnlyAfterTheWakeByteWithMarkParit
   EXPECT_EQ(Exchange({0x81}), (std::vector<uint8_t>{0x81}));
   CloseBusPort(5);
   ASSERT_EQ(OpenBusPort(5, 115200, 4, 8, 2, 1, 1), 0);
-  EXPECT_EQ(Exchange({0x00, 0x02, 0xFD}), Cat({0x00, 0x02, 0xFD}, Answer(a)));
+  EXPECT_EQ(Exchange({0x00, 0x02, 0xFD}), Identified(a));
   EXPECT_EQ(sim.Numbers(), (std::vector<int>{0, 1}));  // the last numbers taken stay on record
 }
 
@@ -175,8 +166,10 @@ TEST_F(BusSimLine, LineThatNeverFallsQuietKeepsSendingAt115200Only) {
   EXPECT_EQ(std::vector<uint8_t>(noise, noise + 40), std::vector<uint8_t>(40, 0x55));
 }
 
+const std::string kBusSimProgram = std::string(S470_NATIVE_BIN) + "/bus_sim";
+
 TEST(BusSimProgram, LinksTheLineSaysReadyAnswersAndRemovesTheLinkWhenKilled) {
-  const std::string program = std::string(S470_NATIVE_BIN) + "/bus_sim";
+  const std::string& program = kBusSimProgram;
   if (access(program.c_str(), X_OK) != 0) GTEST_SKIP() << program << " is not built";
   TempDir dir;
   const std::string link = dir.Path("com5");
@@ -215,7 +208,7 @@ TEST(BusSimProgram, LinksTheLineSaysReadyAnswersAndRemovesTheLinkWhenKilled) {
 }
 
 TEST(BusSimProgram, RefusesBadOptions) {
-  const std::string program = std::string(S470_NATIVE_BIN) + "/bus_sim";
+  const std::string& program = kBusSimProgram;
   if (access(program.c_str(), X_OK) != 0) GTEST_SKIP() << program << " is not built";
   for (const char* args : {"", "--module A,1,1,1", "--link /tmp/x --module A,1", "--link /tmp/x --fault x",
                            "--link /tmp/x --bogus"}) {
