@@ -2,6 +2,9 @@
 // under wine64.
 #include <gtest/gtest.h>
 
+#include <thread>
+
+#include "sim_line.h"
 #include "wine_harness.h"
 
 namespace s470::wine {
@@ -67,6 +70,24 @@ TEST(SetupFileWine, MissingLanguageDllIsReportedAndNothingIsTouched) {
     EXPECT_EQ(box,
               "Error|The language library \"ORV_LangWinNT.DLL\" is missing or incomplete. "
               "The function cannot be carried out.");
+}
+
+// The COM link itself, without the DLL: bytes cross the linked pseudo-terminal both ways.
+TEST(ComPortWine, BytesCrossTheLinkedPseudoTerminalBothWays) {
+  sim::SimLine line(WinePrefix() + "/dosdevices/com7");
+  std::thread peer([&] {
+    for (int got = 0; got < 3; ++got) {  // answers each byte with its value plus one
+      const int b = line.ReadByte(20000);
+      if (b < 0) return;
+      const uint8_t reply = static_cast<uint8_t>(b + 1);
+      line.Write(&reply, 1);
+    }
+  });
+  const HostRun run = RunHost({"comtest", "7", "0a41ff"}, FreshDir("comtest"));
+  peer.join();
+  ASSERT_TRUE(run.ended) << run.output;
+  EXPECT_TRUE(run.Has("comtest -> 0b4200")) << run.output;
+  EXPECT_EQ(line.Bytes('>'), (std::vector<uint8_t>{0x0A, 0x41, 0xFF}));
 }
 
 }  // namespace

@@ -68,36 +68,6 @@ HostRun RunHostIn(const std::string& bin, const std::vector<std::string>& comman
   return run;
 }
 
-PtyPort::PtyPort(int comNumber) : com_(comNumber) {
-  master_ = posix_openpt(O_RDWR | O_NOCTTY);
-  if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0)
-    throw std::runtime_error("no pseudo-terminal");
-  slavePath_ = ptsname(master_);
-  // Raw master side: bytes pass unchanged in both directions.
-  termios tio{};
-  tcgetattr(master_, &tio);
-  cfmakeraw(&tio);
-  tcsetattr(master_, TCSANOW, &tio);
-  slaveKeeper_ = open(slavePath_.c_str(), O_RDWR | O_NOCTTY);
-  if (slaveKeeper_ >= 0) {
-    tcgetattr(slaveKeeper_, &tio);
-    cfmakeraw(&tio);
-    tcsetattr(slaveKeeper_, TCSANOW, &tio);
-  }
-  const std::string dosdevices = WinePrefix() + "/dosdevices";
-  if (std::system(("mkdir -p " + Quote(dosdevices)).c_str()) != 0) {
-  }
-  link_ = dosdevices + "/com" + std::to_string(comNumber);
-  unlink(link_.c_str());
-  if (symlink(slavePath_.c_str(), link_.c_str()) != 0) throw std::runtime_error("cannot link " + link_);
-}
-
-PtyPort::~PtyPort() {
-  unlink(link_.c_str());
-  if (slaveKeeper_ >= 0) close(slaveKeeper_);
-  if (master_ >= 0) close(master_);
-}
-
 std::string FreshDir(const std::string& name) {
   const std::string dir = std::string(S470_NATIVE_BIN) + "/wine-work/" + name;
   if (std::system(("rm -rf " + Quote(dir) + " && mkdir -p " + Quote(dir)).c_str()) != 0)

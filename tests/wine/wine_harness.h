@@ -31,25 +31,6 @@ HostRun RunHost(const std::vector<std::string>& commands, const std::string& cwd
 HostRun RunHostIn(const std::string& bin, const std::vector<std::string>& commands,
                   const std::string& cwd, const std::vector<std::string>& environment = {});
 
-// A pseudo-terminal that the prefix sees as COM<n>. The test holds the master side.
-class PtyPort {
- public:
-  explicit PtyPort(int comNumber);
-  ~PtyPort();
-  PtyPort(const PtyPort&) = delete;
-  PtyPort& operator=(const PtyPort&) = delete;
-
-  int master() const { return master_; }
-  const std::string& slavePath() const { return slavePath_; }
-  int comNumber() const { return com_; }
-
- private:
-  int com_;
-  int master_ = -1;
-  int slaveKeeper_ = -1;  // keeps the slave side alive between host runs
-  std::string slavePath_;
-  std::string link_;
-};
 
 // A fresh, empty working folder for one test.
 std::string FreshDir(const std::string& name);
