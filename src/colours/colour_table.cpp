@@ -83,7 +83,7 @@ void ReadColours(LangApi& lang, RegKey key) {
     if (result == kErrorMoreData) continue;
     if (result != 0) return;
     name[nameLength < kNameCapacity ? nameLength : kNameCapacity] = 0;
-    char start[9];
+    char start[9] = {};
     NameStart(name, start);
     const int role = ColourRoleOfName(start);
     if (role < 0) continue;

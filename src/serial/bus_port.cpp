@@ -41,7 +41,7 @@ bool ParityOfMode(uint16_t mode, Parity* parity) {
     case 1: *parity = Parity::kEven; return true;
     case 2: *parity = Parity::kOdd; return true;
     case 3: *parity = Parity::kSpace; return true;
-    case 4: *parity = Parity::kMark; return true;
+    case 4:
     case kParityWake: *parity = Parity::kMark; return true;  // the wake byte leaves with mark
     default: return false;
   }
