@@ -12,8 +12,8 @@ using TickThreadHandle = uintptr_t;
 // Runs RunTickThread(port) (bus_port.cpp) on a new thread that first raises itself to
 // time-critical priority. 0 when no thread could be started.
 TickThreadHandle StartTickThread(int16_t port);
-// The pause between two ticks, on the tick thread: 50 ms, cut short by WakeTickThread so that
-// a close does not wait for the rest of a pass.
+// The pause between two ticks, on the tick thread: 50 ms. Where the platform allows it,
+// WakeTickThread cuts it short so that a close does not wait for the rest of a pass.
 void PauseBetweenTicks();
 void WakeTickThread(TickThreadHandle thread);
 // After the thread has ended: releases its handle.

@@ -14,22 +14,20 @@ DWORD WINAPI TickThreadProc(LPVOID arg) {
   return 0;
 }
 
-VOID CALLBACK NoWork(ULONG_PTR) {}
-
 }  // namespace
 
 TickThreadHandle StartTickThread(int16_t port) {
+  DWORD id = 0;  // Windows 9x refuses a null thread-id pointer
   HANDLE thread = CreateThread(nullptr, 0, TickThreadProc,
-                               reinterpret_cast<LPVOID>(static_cast<intptr_t>(port)), 0, nullptr);
+                               reinterpret_cast<LPVOID>(static_cast<intptr_t>(port)), 0, &id);
   return reinterpret_cast<TickThreadHandle>(thread);
 }
 
-// Alertable, so that the close's wake-up call ends the pause at once.
-void PauseBetweenTicks() { SleepEx(kTickMs, TRUE); }
+// A plain pause: a close waits at most one pass for the thread to see its running flag. (An
+// APC to cut it short would need QueueUserAPC, which Windows 95 lacks.)
+void PauseBetweenTicks() { Sleep(kTickMs); }
 
-void WakeTickThread(TickThreadHandle thread) {
-  QueueUserAPC(NoWork, reinterpret_cast<HANDLE>(thread), 0);
-}
+void WakeTickThread(TickThreadHandle /*thread*/) {}
 
 void ReleaseTickThread(TickThreadHandle thread) { CloseHandle(reinterpret_cast<HANDLE>(thread)); }
 

@@ -24,7 +24,9 @@ class Win32SerialDevice final : public SerialDevice {
   bool Apply(const LineSettings& settings) override {
     DCB dcb{};
     dcb.DCBlength = sizeof(DCB);
-    GetCommState(handle_, &dcb);
+    // The bus port keeps what the driver reports and fails without it; the direct port goes on
+    // with its own settings regardless.
+    if (!GetCommState(handle_, &dcb) && settings.style == DcbStyle::kBus) return false;
     const DcbFields f = MakeDcbFields(settings);
     dcb.BaudRate = f.baudRate;
     dcb.ByteSize = f.byteSize;
