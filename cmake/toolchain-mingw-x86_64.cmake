@@ -1,6 +1,7 @@
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-# The -posix compilers bring std::thread; everything is linked statically below.
+# The -posix compilers: GoogleTest (the PE tests of this build) needs std::mutex. The product
+# (i686) uses the win32 thread model; the sources use no thread library of the compiler.
 set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
 set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
 set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)

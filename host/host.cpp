@@ -82,9 +82,25 @@ BOOL CALLBACK RecordControl(HWND control, LPARAM dialog) {
   return TRUE;
 }
 
+// A message box has its text in a static with id 0xFFFF, an icon and push buttons IDOK..IDHELP,
+// and nothing else; a dialog whose labels use IDC_STATIC (-1, the same 0xFFFF) has other controls.
+BOOL CALLBACK NotMessageBoxControl(HWND control, LPARAM result) {
+  const int id = GetDlgCtrlID(control) & 0xFFFF;
+  const bool boxControl = id == 0xFFFF || (id >= IDOK && id <= IDHELP) || id == 0x14 || id == 0x440;
+  if (!boxControl) *reinterpret_cast<bool*>(result) = true;
+  return boxControl;
+}
+
+bool IsMessageBox(HWND window) {
+  if (GetDlgItem(window, 0xFFFF) == nullptr) return false;
+  bool other = false;
+  EnumChildWindows(window, NotMessageBoxControl, reinterpret_cast<LPARAM>(&other));
+  return !other;
+}
+
 BOOL CALLBACK FindBox(HWND window, LPARAM) {
   if (!IsDialogOfMine(window)) return TRUE;
-  if (GetDlgItem(window, 0xFFFF) == nullptr) {
+  if (!IsMessageBox(window)) {
     EnumChildWindows(window, RecordControl, reinterpret_cast<LPARAM>(window));
     return TRUE;
   }
@@ -116,7 +132,7 @@ HWND g_found = nullptr;
 std::wstring g_wanted;
 
 BOOL CALLBACK FindDialog(HWND window, LPARAM) {
-  if (!IsDialogOfMine(window) || GetDlgItem(window, 0xFFFF) != nullptr) return TRUE;
+  if (!IsDialogOfMine(window) || IsMessageBox(window)) return TRUE;
   if (TextOf(window).find(g_wanted) == std::wstring::npos) return TRUE;
   g_found = window;
   return FALSE;

@@ -46,7 +46,7 @@ host open demo.s47 read 2 0x0001 get 255 get 256 get 1023 set 300 0x5A write 2 0
 echo "   The gauge's memory after the write (byte 300-256 = 44 is now 0x5a):"
 od -A d -t x1 -j 32 -N 32 gauge.mem
 echo "   Texts of the progress dialog during a second read, as the host saw them:"
-host open demo.s47 read 2 0x0001 close | grep -E '^DIALOG' | head -n 8
+host open demo.s47 read 2 0x0001 close | grep -E '^DIALOG' | sed -n 1,8p
 echo "   Without a gauge on COM3 (brand 1, German): the failure message"
 host open demo.s47 read 3 0x0102 close | grep -E '^(MSGBOX|read)'
 

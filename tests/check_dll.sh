@@ -2,7 +2,7 @@
 # Checks the DLL's export table (exactly the twelve plain names), its imports (system DLLs only)
 # and its version resource (3.2.0.0). Usage: check_dll.sh OBJDUMP DLL PROCESSOR
 set -u
-objdump=$1 dll=$2
+objdump=$1 dll=$2 processor=${3:-i686}
 fail() { echo "FAIL: $*"; exit 1; }
 dump=$("$objdump" -p "$dll") || fail "objdump failed"
 exports=$(printf '%s\n' "$dump" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | tail -n +2 | grep -oE '\] [A-Za-z0-9_@]+' | cut -c3- | sort)
@@ -13,6 +13,11 @@ imports=$(printf '%s\n' "$dump" | grep -oE 'DLL Name: .*' | cut -c11- | tr 'a-z'
 for name in $imports; do
   case "$name" in KERNEL32.DLL|USER32.DLL|GDI32.DLL|ADVAPI32.DLL|MSVCRT.DLL) ;; *) fail "imports $name";; esac
 done
+# Functions the DLL must not import: absent from the older Windows it runs on (9x, NT 4), and
+# the sign that a threads runtime (winpthread) was linked in.
+modern=$(printf '%s\n' "$dump" | grep -oE '\b(GetTickCount64|QueueUserAPC|AddVectoredExceptionHandler|TryEnterCriticalSection|InitializeCriticalSectionAndSpinCount|GetHandleInformation|SetProcessAffinityMask|pthread_[a-z_]+)\b' | sort -u)
+# (The x86_64 test build links GoogleTest's threads runtime: only the i686 product is held to it.)
+[ -z "$modern" ] || [ "$processor" != i686 ] || fail "imports functions older Windows lacks: $(echo $modern)"
 # VS_FIXEDFILEINFO: signature 0xFEEF04BD, then struct version, then file version MS/LS words.
 python3 - "$dll" <<'PY' || fail "version resource is not 3.2.0.0"
 import struct, sys

@@ -25,14 +25,12 @@ int16_t RunCallFrame(Window owner, uint32_t languageBrand, int16_t failure,
     ShowFixedMessage(owner, text.c_str(), nullptr, kStopIcon);
     return failure;
   }
+  struct LanguageScope {  // released however the work ends
+    ~LanguageScope() { CloseLanguage(); }
+  } language;
   SetBrand(BrandOf(languageBrand));
-  int16_t result = failure;
-  {
-    const ColourScope colours;  // the dialogs' colours and brushes, saved however the work ends
-    result = work();
-  }
-  CloseLanguage();
-  return result;
+  const ColourScope colours;  // the dialogs' colours and brushes, saved however the work ends
+  return work();
 }
 
 int16_t OpenSetup(const char16_t* path) {

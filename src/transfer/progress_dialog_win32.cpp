@@ -5,6 +5,7 @@
 #include "api/window_work.h"
 #include "colours/dialog_colours.h"
 #include "lang/lang_api.h"
+#include "serial/direct_port.h"
 #include "transfer/gauge_transfer.h"
 #include "transfer/progress_view.h"
 
@@ -54,14 +55,21 @@ class DialogProgressView final : public ProgressView {
 
 }  // namespace
 
+// The port is opened unshared: it must not stay open if the work ends by an exception.
+struct DirectPortScope {
+  ~DirectPortScope() { CloseDirectPort(); }
+};
+
 int16_t ReadFileWork(Window parent, int16_t port) {
   if (!CheckSetupOpen(parent)) return 1;
+  const DirectPortScope portScope;
   DialogProgressView view;
   return ReadSetupFromGauge(parent, port, view);
 }
 
 int16_t WriteFileWork(Window parent, int16_t port) {
   if (!CheckSetupOpen(parent)) return 1;
+  const DirectPortScope portScope;
   PrepareChannelRecords();
   DialogProgressView view;
   return WriteSetupToGauge(parent, port, view);
