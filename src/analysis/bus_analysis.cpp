@@ -114,31 +114,19 @@ ScanResult ScanModules(Window owner, int16_t port, ModuleTable* table) {
 }
 
 void RunBusAnalysis(Window owner, int16_t port) {
-  if (BusStartSequence(port) != 0) {
+  // Every way out of the bus work closes the port; a failure shows text 1004 first.
+  const auto fail = [&] {
     ShowPortFailure(owner);
     CloseBusPort(port);
-    return;
-  }
-  if (!OpenModuleLine(port, 4)) {
-    ShowPortFailure(owner);
-    CloseBusPort(port);
-    return;
-  }
+  };
+  if (BusStartSequence(port) != 0 || !OpenModuleLine(port, 4)) return fail();
   BusDrain(port, 50);
   ModuleTable table;
-  if (ScanModules(owner, port, &table) != ScanResult::kDone) {
-    ShowPortFailure(owner);
-    CloseBusPort(port);
-    return;
-  }
+  if (ScanModules(owner, port, &table) != ScanResult::kDone) return fail();
   CloseBusPort(port);
 
   // The closing 0x81 after a fresh wake byte.
-  if (!OpenModuleLine(port, kParityWake)) {
-    ShowPortFailure(owner);
-    CloseBusPort(port);
-    return;
-  }
+  if (!OpenModuleLine(port, kParityWake)) return fail();
   const uint8_t end = 0x81;
   BusSendEcho(port, &end, 1, 1);
   BusDrain(port, 100);

@@ -49,6 +49,13 @@ void SetRole(int role, Colour colour) {
   g_roles[role].brush = CreateColourBrush(colour);
 }
 
+void DeleteBrushes() {
+  for (Role& role : g_roles) {
+    if (role.brush != 0) DeleteColourBrush(role.brush);
+    role.brush = 0;
+  }
+}
+
 // The first eight characters of a wide value name as 8-bit text, which is all that "COLOR xx"
 // needs; characters beyond 8 bits cannot be part of it.
 void NameStart(const char16_t* name, char (&out)[9]) {
@@ -134,11 +141,7 @@ std::string ColourText(Colour colour) {
 }
 
 void LoadColours() {
-  // Brushes left from a call that did not end properly would otherwise be lost.
-  for (Role& role : g_roles) {
-    if (role.brush != 0) DeleteColourBrush(role.brush);
-    role.brush = 0;
-  }
+  DeleteBrushes();  // left from a call that did not end properly, they would otherwise be lost
   g_wide = RunsOnNtPlatform() ? 1 : 0;
   LangApi* lang = Lang();
   RegKey key = nullptr;
@@ -178,10 +181,7 @@ void SaveColours() {
     }
     lang->CloseKey(key);
   }
-  for (Role& role : g_roles) {
-    if (role.brush != 0) DeleteColourBrush(role.brush);
-    role.brush = 0;
-  }
+  DeleteBrushes();
 }
 
 void GetColour(int16_t role, Colour* colour, Brush* brush) {
