@@ -31,11 +31,30 @@ bool Refuse() {
   return false;
 }
 
+bool IsHexDigit(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+// A record line that can be trusted: record mark, hex digits only, as long as its byte count
+// says, and a checksum that makes the sum of all its bytes 0.
+bool IsSoundRecord(std::string_view line, const HexRecord& record) {
+  if (line.size() != 11 + 2u * record.count || line[0] != ':') return false;
+  uint8_t sum = 0;
+  for (size_t i = 1; i < line.size(); i += 2) {
+    if (!IsHexDigit(line[i]) || !IsHexDigit(line[i + 1])) return false;
+    sum = static_cast<uint8_t>(sum + ParseHex(line.substr(i, 2)));
+  }
+  return sum == 0;
+}
+
 // Reads the records of an unscrambled firmware text into the cleared flash image. A line is the
 // bytes up to a CR with every space dropped; the byte after the CR (the line feed) is passed over.
 // Any record type but 0 ends the file. Bytes after the last CR are no line, however long.
+// `checked`: every line read must be a sound record and at least one must carry data, so that a
+// damaged or unscrambled file is refused before anything of it reaches a module.
 template <class Bytes>
-bool ReadRecords(const Bytes& bytes) {
+bool ReadRecords(const Bytes& bytes, bool checked = false) {
+  bool data = false;
   g_flashImage.fill(0);
   char line[kHexLineBufferSize];
   size_t length = 0;
@@ -53,14 +72,17 @@ bool ReadRecords(const Bytes& bytes) {
     }
     ++i;  // the line feed
     if (overlong) return Refuse();
-    const HexRecord record = ParseHexRecord(std::string_view(line, length));
+    const std::string_view text(line, length);
+    const HexRecord record = ParseHexRecord(text);
     length = 0;
-    if (record.type != 0) return true;
+    if (checked && !IsSoundRecord(text, record)) return Refuse();
+    if (record.type != 0) break;
     if (record.count == 0) continue;
     if (uint32_t{record.address} + record.count > kFlashImageSize) return Refuse();
     for (uint16_t j = 0; j < record.count; ++j) g_flashImage[record.address + j] = record.data[j];
+    data = true;
   }
-  return true;
+  return checked && !data ? Refuse() : true;
 }
 
 }  // namespace
@@ -118,11 +140,15 @@ bool ReadFirmwareRecords(const uint8_t* text, size_t size) {
   return ReadRecords(TextBytes{text, size});
 }
 
-FirmwareLoad LoadFirmwareImage(const char16_t* name) {
+FirmwareLoad LoadFirmwareImage(const char16_t* name) { return LoadFirmwareImage(name, false); }
+
+FirmwareLoad LoadCheckedFirmwareImage(const char16_t* name) { return LoadFirmwareImage(name, true); }
+
+FirmwareLoad LoadFirmwareImage(const char16_t* name, bool checked) {
   if (OpenFileSlot(kFirmwareSlot, name, 0) != 0) return FirmwareLoad::kNotLoaded;
   if (GetSlotSize(kFirmwareSlot) == 0) return FirmwareLoad::kEmpty;
   DescrambleFirmwareFile();
-  const bool read = ReadRecords(SlotBytes{});
+  const bool read = ReadRecords(SlotBytes{}, checked);
   // Scrambled again whatever was read: closing the slot writes the file back as it was.
   ScrambleFirmwareFile();
   return read ? FirmwareLoad::kLoaded : FirmwareLoad::kRefused;

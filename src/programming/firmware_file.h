@@ -26,13 +26,19 @@ enum class FirmwareLoad {
   kLoaded,
   kNotLoaded,  // OpenFileSlot failed (the file cannot be opened, or not read whole / held)
   kEmpty,      // size 0, which is also what a missing file gives: the slot creates it empty
-  kRefused,    // a record past address 15999 or a line longer than the line buffer
+  kRefused,    // a record past address 15999 or a line longer than the line buffer; when
+               // checked also a record that is not sound or a file without data
 };
 
 // Loads the firmware file `name` (looked up like any slot path). Slot 1 stays open whatever the
 // outcome; the caller closes it when it has used the image. kNotLoaded and kEmpty leave the flash
 // image untouched; kRefused leaves it cleared; kLoaded leaves exactly the file's records in it.
 FirmwareLoad LoadFirmwareImage(const char16_t* name);
+// The same for a file that is to be written into a module: every record read must have its
+// record mark, hex digits only, its stated length and a correct checksum, and at least one must
+// carry data; otherwise kRefused, with the image cleared.
+FirmwareLoad LoadCheckedFirmwareImage(const char16_t* name);
+FirmwareLoad LoadFirmwareImage(const char16_t* name, bool checked);
 
 // Remove or apply the scrambling of the firmware file in slot 1, in place.
 void DescrambleFirmwareFile();

@@ -127,12 +127,13 @@ class PosixSerialDevice final : public SerialDevice {
   bool IsOpen() const override { return fd_ >= 0; }
 
  private:
-  // A pseudo-terminal drops PARENB, and the C library reports that as EINVAL when nothing else
+  // A pseudo-terminal drops PARENB and keeps 8 data bits, and the C library reports that as EINVAL when nothing else
   // changed (the same parity applied twice); everything else is in place then.
   bool TookAllButParityEnable(const termios& wanted) {
     termios now{};
     return errno == EINVAL && ::tcgetattr(fd_, &now) == 0 &&
-           (now.c_cflag & ~PARENB) == (wanted.c_cflag & ~PARENB) && now.c_iflag == wanted.c_iflag &&
+           (now.c_cflag & ~(PARENB | CSIZE)) == (wanted.c_cflag & ~(PARENB | CSIZE)) &&
+           now.c_iflag == wanted.c_iflag &&
            ::cfgetospeed(&now) == ::cfgetospeed(&wanted);
   }
 

@@ -1,0 +1,383 @@
+// Programming runs against the bootloader simulator on a pseudo-terminal (the POSIX serial
+// device, real tick threads): both paths, both processor types, the faults of the module and
+// the refusals before anything is erased.
+#include "programming/programming_run.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "boot_sim.h"
+#include "programming/bootloader.h"
+#include "programming/bootloader_packet.h"
+#include "programming/firmware_file.h"
+#include "serial/bus_port.h"
+#include "slots/file_slots.h"
+#include "test_files.h"
+#include "test_helpers.h"
+
+namespace s470 {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using sim::BootFault;
+using sim::BootFaultKind;
+using sim::BootModule;
+using sim::BootSim;
+using sim::SimLine;
+
+constexpr int16_t kPort = 4;
+constexpr uint8_t kCellFill = 0x5C;  // the user cells in the module before a run
+
+// What the firmware dialog would have shown.
+struct RecordingView final : ProgrammingView {
+  std::vector<std::string> statuses, portFailures;
+  std::string identification;
+  int beeps = 0, pumps = 0;
+  std::vector<uint32_t> waits;
+  void ShowStatus(const std::string& text) override { statuses.push_back(text); }
+  void ShowPortFailure(const std::string& text) override { portFailures.push_back(text); }
+  void ShowIdentification(const std::string& text) override { identification = text; }
+  std::string ReadIdentification() override { return identification; }
+  void Beep() override { ++beeps; }
+  void PumpMessages() override { ++pumps; }
+  void Wait(uint32_t ms) override { waits.push_back(ms); }
+  int Count(const std::string& text) const {
+    int n = 0;
+    for (const auto& s : statuses) n += s == text ? 1 : 0;
+    return n;
+  }
+};
+
+// Intel HEX text of bytes[from, to) in records of 16, with CR LF and an end record.
+std::string HexFile(const Bytes& flash, int32_t from, int32_t to, bool spoilChecksum = false) {
+  std::string text;
+  for (int32_t a = from; a < to; a += 16) {
+    char line[64];
+    uint8_t sum = static_cast<uint8_t>(16 + (a >> 8) + (a & 0xFF));
+    std::snprintf(line, sizeof line, ":10%04X00", static_cast<unsigned>(a));
+    text += line;
+    for (int32_t i = 0; i < 16; ++i) {
+      std::snprintf(line, sizeof line, "%02X", flash[static_cast<size_t>(a + i)]);
+      text += line;
+      sum = static_cast<uint8_t>(sum + flash[static_cast<size_t>(a + i)]);
+    }
+    const uint8_t check = static_cast<uint8_t>(-sum + (spoilChecksum && a == to - 16 ? 1 : 0));
+    std::snprintf(line, sizeof line, "%02X\r\n", check);
+    text += line;
+  }
+  return text + ":00000001FF\r\n";
+}
+
+Bytes Scrambled(const std::string& text) {
+  Bytes bytes = ToBytes(text);
+  ScrambleFirmwareBytes(bytes.data(), bytes.size());
+  return bytes;
+}
+
+// The contents of a firmware file: the user cells of sector 1 from 0x510 (every third as the
+// module already holds it, the gap 0x674..0x67A different from the module) and the programmed
+// range; the serial-number entries hold 0xEE.
+Bytes FirmwareContents(int processorType) {
+  FlashGeometry g;
+  GeometryOf(processorType, &g);
+  Bytes flash(kFlashImageSize, 0);
+  for (int32_t a = 0x500; a < 0x800; ++a)
+    flash[static_cast<size_t>(a)] = a % 3 == 0 ? kCellFill : static_cast<uint8_t>(a * 7 + 1);
+  for (int32_t a = g.StartAddress(); a < g.StartAddress() + g.Bytes(); ++a)
+    flash[static_cast<size_t>(a)] = static_cast<uint8_t>((a * 31) ^ (a >> 7));
+  for (const uint16_t a : kSerialAddresses) flash[a] = 0xEE;
+  return flash;
+}
+
+class ProgrammingOnLine : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("S470_COM4", line.slavePath().c_str(), 1);
+    char cwd[PATH_MAX];
+    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    oldCwd_ = cwd;
+    ASSERT_EQ(chdir(dir.path().c_str()), 0);
+  }
+  void TearDown() override {
+    if (chdir(oldCwd_.c_str()) != 0) ADD_FAILURE() << "cannot go back to " << oldCwd_;
+  }
+
+  // Puts the firmware file (and the part-1 file) that a run of this kind loads.
+  Bytes PutFirmware(int processorType, int choice, const std::string& text = "") {
+    const Bytes contents = FirmwareContents(processorType);
+    FlashGeometry g;
+    GeometryOf(processorType, &g);
+    const std::string hex = text.empty() ? HexFile(contents, 0x500, g.StartAddress() + g.Bytes()) : text;
+    WriteFileBytes(dir.Path(FirmwareFileName(processorType, choice, 0)), Scrambled(hex));
+    Bytes part1(kFlashImageSize, 0);
+    for (int32_t a = 0x500; a < 0x800; ++a) part1[static_cast<size_t>(a)] = static_cast<uint8_t>(a ^ 0x3C);
+    WriteFileBytes(dir.Path("mc1fwuv2.bin"), Scrambled(HexFile(part1, 0x500, 0x800)));
+    return contents;
+  }
+
+  ProgrammingResult Run(BootSim& sim, int choice) {
+    sim.Start();
+    const ProgrammingResult result = RunProgramming({kPort, choice, 0}, view);
+    sim.Stop();
+    EXPECT_FALSE(BusPortIsOpen(kPort));
+    EXPECT_FALSE(IsSlotOpen(kFirmwareSlot));
+    return result;
+  }
+
+  TempDir dir;
+  SimLine line;
+  RecordingView view;
+
+ private:
+  std::string oldCwd_;
+};
+
+// The status texts of a whole run, from the detection on.
+std::vector<std::string> RunStatuses(int processorType, int choice, const Bytes& contents) {
+  FlashGeometry g;
+  GeometryOf(processorType, &g);
+  std::vector<std::string> s = {"10", "11110010", "10000001"};
+  for (int n = 0; n < g.Blocks(); ++n) s.push_back(" Programming -> " + std::to_string(n));
+  s.push_back(" Verifying ");
+  if (processorType == 12)
+    for (int sector = 7; sector >= 2; --sector) {
+      s.push_back(BinaryText(0xC8 + sector));
+      s.push_back(BinaryText(0xE8 + sector));
+    }
+  if (choice == 1)
+    for (int a = 0x510; a <= 0x7FF; ++a)
+      if (a < 0x674 || a > 0x67A) s.push_back(" Programme user setup data - Cell " + HexText(a));
+  (void)contents;
+  s.push_back(" RESET");
+  s.push_back(" Module is programmed successfully");
+  return s;
+}
+
+TEST(BootloaderPacket, ScramblingRoundTripsForEveryKeyAcrossTheWrapOfKPlusI) {
+  // Key 0xFA at position 10: the key byte is (0xFA + 10) mod 256 = 0x04; 0x04 ^ 0x5A = 0x5E,
+  // nibbles swapped 0xE5, with the mask.
+  EXPECT_EQ(ScramblePacketByte(0x5A, 0xFA, 10), 0xE5 ^ kPacketMask);
+  for (int key = 0; key < 256; ++key)
+    for (size_t i = 0; i < 64; ++i)
+      for (int data = 0; data < 256; data += 51) {
+        const uint8_t sent = ScramblePacketByte(static_cast<uint8_t>(data), static_cast<uint8_t>(key), i);
+        ASSERT_EQ(UnscramblePacketByte(sent, static_cast<uint8_t>(key), i), data) << key << " " << i;
+      }
+  uint8_t data[64], packet[66];
+  for (int i = 0; i < 64; ++i) data[i] = static_cast<uint8_t>(i * 5);
+  BuildPacket(data, 64, PacketKeyAt(0x1234), PacketFillerAt(0x1234), packet);
+  EXPECT_EQ(packet[0], 0x34 ^ kKeyWhitening);
+  EXPECT_EQ(packet[65], 0x12 ^ 0x34);
+}
+
+TEST_F(ProgrammingOnLine, FullRunsOnBothPathsAndProcessorTypesLeaveTheImageInTheFlash) {
+  const struct {
+    int choice, type;
+    uint32_t serial;
+    std::string shown;
+    std::vector<std::string> firstBytes;  // what the PC sends first
+  } cases[] = {
+      {1, 12, 12345, " 00012345",
+       {"8D 4800 N 2", "8D 4800 N 2", "09 4800 N 2", "0D 4800 N 2", "13 4800 N 2", "00 115200 M 2",
+        "81 115200 S 2", "00 115200 M 2", "02 115200 M 2", "FD 115200 M 2", "05 115200 M 2",
+        "FA 115200 M 2", "F2 115200 M 2", "0D 115200 M 2", "81 115200 M 2", "7E 115200 M 2"}},
+      {1, 11, 123456789, " 123456789", {}},
+      {0, 12, 4711, " 00004711",
+       {"0D 4800 E 2", "0D 4800 E 2", "49 4800 E 2", "0D 4800 E 2", "8D 4800 N 2", "8D 4800 N 2",
+        "C9 4800 N 2", "8D 4800 N 2", "10 4800 N 2", "0D 4800 N 2", "13 4800 N 2", "C4 4800 N 2",
+        "3B 4800 N 2"}},
+      {2, 11, 99999999, " 99999999", {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.choice) + " / " + std::to_string(c.type));
+    line.ClearLog();
+    view = RecordingView();
+    const Bytes contents = PutFirmware(c.type, c.choice);
+    const std::string fileName = FirmwareFileName(c.type, c.choice, 0);
+    const Bytes fileBefore = ReadFileBytes(dir.Path(fileName));
+    BootModule module;
+    module.processorType = c.type;
+    module.serial = c.serial;
+    module.cellFill = kCellFill;
+    BootSim sim(line, module);
+    ASSERT_EQ(Run(sim, c.choice), ProgrammingResult::kProgrammed) << view.statuses.back();
+
+    FlashGeometry g;
+    GeometryOf(c.type, &g);
+    Bytes wanted(contents.begin() + g.StartAddress(), contents.begin() + g.StartAddress() + g.Bytes());
+    for (int i = 0; i < 4; ++i)
+      wanted[kSerialAddresses[i] - g.StartAddress()] = static_cast<uint8_t>(c.serial >> (24 - 8 * i));
+    const Bytes flash = sim.Flash();
+    EXPECT_TRUE(Bytes(flash.begin() + g.StartAddress(), flash.end()) == wanted);
+    EXPECT_EQ(view.identification, c.shown);
+
+    Bytes security(32, 0);
+    if (c.type == 12)
+      for (int s = 2; s <= 7; ++s) security[static_cast<size_t>(s)] = 3;
+    EXPECT_EQ(sim.SecurityBits(), security);
+
+    std::vector<uint16_t> writes;
+    for (uint16_t a = 0x510; c.choice == 1 && a <= 0x7FF; ++a)
+      if ((a < 0x674 || a > 0x67A) && contents[a] != kCellFill) writes.push_back(a);
+    EXPECT_EQ(sim.CellWrites(), writes);
+    for (uint16_t a = 0x510; a <= 0x7FF; ++a) {
+      const bool programmed = c.choice == 1 && (a < 0x674 || a > 0x67A);
+      ASSERT_EQ(flash[a], programmed ? contents[a] : kCellFill) << std::hex << a;
+    }
+
+    std::vector<std::string> statuses = RunStatuses(c.type, c.choice, contents);
+    statuses.insert(statuses.begin(), " ");
+    if (c.choice != 1) {
+      for (int n = 48; n >= 1; --n) statuses.insert(statuses.begin() + 1, " Part 1 -> " + std::to_string(16 * n));
+      Bytes part1;
+      for (int32_t a = 0x500; a < 0x800; ++a) part1.push_back(static_cast<uint8_t>(a ^ 0x3C));
+      EXPECT_EQ(sim.Part1(), part1);
+    }
+    EXPECT_EQ(view.statuses, statuses);
+    EXPECT_EQ(view.waits, std::vector<uint32_t>{5000});
+    EXPECT_EQ(view.beeps, 0);
+    EXPECT_EQ(view.pumps, g.Blocks() + (c.choice == 1 ? 745 : 0));
+    EXPECT_EQ(sim.Resets(), 1);
+    EXPECT_EQ(ReadFileBytes(dir.Path(fileName)), fileBefore);
+    const std::vector<std::string> sent = HostBytes(line);
+    ASSERT_GE(sent.size(), c.firstBytes.size());
+    EXPECT_EQ(std::vector<std::string>(sent.begin(), sent.begin() + static_cast<long>(c.firstBytes.size())),
+              c.firstBytes);
+    // The reset is the last thing sent, on the line of the path.
+    const std::vector<std::string> reset =
+        c.choice == 1 ? std::vector<std::string>{"01 115200 M 2", "FE 115200 M 2"}
+                      : std::vector<std::string>{"01 4800 N 2", "FE 4800 N 2"};
+    EXPECT_EQ(std::vector<std::string>(sent.end() - 2, sent.end()), reset);
+  }
+}
+
+TEST_F(ProgrammingOnLine, FaultsOfTheModuleEndWithTheirTexts) {
+  const char kNotRead[] = " The flash contents could not be read";
+  const struct {
+    BootFault fault;
+    int choice;
+    std::string text;      // the last status text of a failed run, or one shown on the way
+    bool programmed;
+    int verifies, beeps;
+  } cases[] = {
+      {{BootFaultKind::kSilent}, 1, " The module could not be detected", false, 0, 1},
+      {{BootFaultKind::kSilent}, 0, " Communication error", false, 0, 1},
+      {{BootFaultKind::kLostEcho, 3}, 1,
+       " The write command could not be executed -> Not all sent bytes are returned from the bus", false, 0, 1},
+      {{BootFaultKind::kWrongEcho, 95}, 1,
+       " The write command could not be executed -> Not all sent bytes are returned from the bus", false, 0, 1},
+      {{BootFaultKind::kWriteError, 5, 0x93}, 1,
+       " The processor has returned an error on the writing into the flash -> Error Code 3", false, 0, 1},
+      {{BootFaultKind::kEraseError, 0, 0x85}, 0,
+       " The confirmation byte for deleting the flash is not correct -> Error Code ffffff85", false, 0, 1},
+      {{BootFaultKind::kUnknownProcessor, 0, 13}, 1, " The read processor type is not plausible", false, 0, 1},
+      {{BootFaultKind::kReadBackDiffers, 0, 0, 0, -1}, 1, " Error on verifying the flash contents", false, 4, 1},
+      {{BootFaultKind::kReadBackDiffers, 0, 0, 0, 1}, 1, "", true, 2, 0},
+      {{BootFaultKind::kReadBackShort, 0, 0, 0, -1}, 0, kNotRead, true, 3, 1},
+      {{BootFaultKind::kNoSerial}, 1, "", true, 1, 0},
+      {{BootFaultKind::kStuckCell, 0, 0, 0x520}, 1, " Cell of sector 1 could not be written", true, 1, 1},
+      {{BootFaultKind::kCellRefused, 0, 0, 0x67C}, 1, " Timeout-Error on writing the flash cell of sector 1", true, 1, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.fault.kind));
+    line.ClearLog();
+    view = RecordingView();
+    const Bytes contents = PutFirmware(12, c.choice);
+    const Bytes fileBefore = ReadFileBytes(dir.Path(FirmwareFileName(12, c.choice, 0)));
+    BootModule module;
+    module.cellFill = kCellFill;
+    BootSim sim(line, module);
+    sim.AddFault(c.fault);
+    const ProgrammingResult result = Run(sim, c.choice);
+    EXPECT_EQ(result, c.programmed ? ProgrammingResult::kProgrammed : ProgrammingResult::kFailed);
+    EXPECT_EQ(view.beeps, c.beeps);
+    EXPECT_EQ(view.Count(" Verifying "), c.verifies);
+    EXPECT_EQ(sim.Resets(), c.programmed ? 1 : 0);  // no reset after a fatal failure
+    EXPECT_EQ(ReadFileBytes(dir.Path(FirmwareFileName(12, c.choice, 0))), fileBefore);
+    if (!c.programmed) {
+      EXPECT_EQ(view.statuses.back(), c.text);
+      continue;
+    }
+    EXPECT_EQ(view.statuses.back(), " Module is programmed successfully");
+    if (!c.text.empty()) {
+      // A failure that does not end the run stands until the next step replaces it.
+      const auto at = std::find(view.statuses.begin(), view.statuses.end(), c.text);
+      ASSERT_NE(at, view.statuses.end());
+      EXPECT_EQ(at[1], c.fault.kind == BootFaultKind::kReadBackShort ? "11001111" : " RESET");
+    }
+    if (c.fault.kind == BootFaultKind::kNoSerial) {
+      EXPECT_EQ(view.identification, " --------");
+      for (const uint16_t a : kSerialAddresses) EXPECT_EQ(sim.Flash()[a], 0xEE);
+    }
+    if (c.fault.kind == BootFaultKind::kStuckCell || c.fault.kind == BootFaultKind::kCellRefused) {
+      // The cells end at the first that fails.
+      const std::vector<uint16_t> writes = sim.CellWrites();
+      ASSERT_FALSE(writes.empty());
+      // A refused write is not made: the last one made is the differing cell before it.
+      EXPECT_EQ(writes.back(), c.fault.kind == BootFaultKind::kStuckCell ? c.fault.cell : 0x673);
+    }
+  }
+}
+
+TEST_F(ProgrammingOnLine, RefusalsComeBeforeAnythingIsErased) {
+  const std::string plainHex = HexFile(FirmwareContents(12), 0x800, 0x2000);
+  // The first record with its data digit '0' at position 10 made a 'G', which leaves the checksum
+  // right, and a space in it, which counts for nothing.
+  std::string badDigit = plainHex.substr(0, plainHex.find('\n') + 1);
+  badDigit[10] = 'G';
+  badDigit.insert(20, " ");
+  const struct {
+    int choice;
+    std::string firstIdentification, secondIdentification;
+    std::string file;  // written as the firmware file; "-" for none, "" for a sound one
+    bool scramble;
+    std::string text;
+  } cases[] = {
+      {kNoModuleChoice, "", "", "", true, " Select the module type first"},
+      {1, "", "", "-", true, " The file has a size of 0 bytes"},
+      {1, "", "", plainHex, false, " The file with the programme could not be loaded"},
+      {1, "", "", HexFile(FirmwareContents(12), 0x800, 0x2000, true), true,
+       " The file with the programme could not be loaded"},
+      {1, "", "", ":020000040000FA\r\n" + plainHex, true, " The file with the programme could not be loaded"},
+      {1, "", "", badDigit + plainHex, true, " The file with the programme could not be loaded"},
+      {0, "QLB-mc1 V0.9", "", "", true, " Received identification is not plausible :   QLB-mc1 V0.9"},
+      {0, "QLB-mc1 V2.9", "", "", true, " The file with QLB-mc1 software (part 1) has a size of 0 bytes"},
+      {0, "QLB-mc1 V3.0", "R/S470-ae1", "", true, " QLB-mc1 software cannot be loaded into R/S470-xx modules"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text + " / " + c.file.substr(0, 20));
+    line.ClearLog();
+    view = RecordingView();
+    PutFirmware(12, c.choice < 0 ? 1 : c.choice);
+    const std::string name = dir.Path(FirmwareFileName(12, c.choice < 0 ? 1 : c.choice, 0));
+    if (c.file == "-") unlink(name.c_str());
+    if (c.file != "-" && !c.file.empty())
+      WriteFileBytes(name, c.scramble ? Scrambled(c.file) : ToBytes(c.file));
+    const Bytes fileBefore = ReadFileBytes(name);
+    BootModule module;
+    if (!c.firstIdentification.empty()) module.firstIdentification = c.firstIdentification;
+    if (!c.secondIdentification.empty()) module.secondIdentification = c.secondIdentification;
+    BootSim sim(line, module);
+    EXPECT_EQ(Run(sim, c.choice), ProgrammingResult::kFailed);
+    EXPECT_EQ(view.statuses.back(), c.text);
+    EXPECT_EQ(view.beeps, 1);
+    EXPECT_EQ(sim.Erases(), 0);
+    EXPECT_EQ(sim.Resets(), 0);
+    EXPECT_EQ(ReadFileBytes(name), fileBefore);  // a missing file is left behind empty
+    struct stat st {};
+    EXPECT_EQ(stat(name.c_str(), &st), 0);
+    if (c.choice < 0) {
+      EXPECT_TRUE(line.Log().empty());
+    }
+  }
+}
+
+}  // namespace
+}  // namespace s470
