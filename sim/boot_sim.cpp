@@ -27,7 +27,9 @@ constexpr int kPart1Bytes = 768;
 struct Geometry {
   int start, count, size;
 };
-Geometry GeometryOf(int type) { return type == 11 ? Geometry{4, 27, 512} : Geometry{2, 6, 1024}; }
+Geometry GeometryOf(int type) {
+  return type == 11 ? Geometry{4, 27, 512} : Geometry{2, 6, 1024};
+}
 
 bool ParseNumber(const std::string& text, unsigned long max, unsigned long* value) {
   if (text.empty() || text[0] == '-') return false;
@@ -81,12 +83,15 @@ bool ParseBootFault(const std::string& text, BootFault* fault) {
     if (parts.size() - 1 > allowed || (k.firstNeeded && parts.size() < 2)) return false;
     BootFault f;
     f.kind = k.kind;
-    f.code = k.kind == BootFaultKind::kWriteError ? 0x03 : k.kind == BootFaultKind::kUnknownProcessor ? 13 : 0x85;
+    f.code = k.kind == BootFaultKind::kWriteError         ? 0x03
+             : k.kind == BootFaultKind::kUnknownProcessor ? 13
+                                                          : 0x85;
     const char roles[2] = {k.first, k.second};
     for (size_t i = 1; i < parts.size(); ++i) {
       unsigned long v = 0;
       const char role = roles[i - 1];
-      if (!ParseNumber(parts[i], role == 'c' ? 0xFF : role == 'a' ? 0xFFFF : 100000, &v)) return false;
+      if (!ParseNumber(parts[i], role == 'c' ? 0xFF : role == 'a' ? 0xFFFF : 100000, &v))
+        return false;
       if (role == 'k') f.block = static_cast<int>(v);
       if (role == 'c') f.code = static_cast<uint8_t>(v);
       if (role == 'a') f.cell = static_cast<uint16_t>(v);
@@ -108,7 +113,9 @@ BootSim::BootSim(SimLine& line, const BootModule& module) : line_(line), module_
   security_.assign(32, 0);
 }
 
-BootSim::~BootSim() { Stop(); }
+BootSim::~BootSim() {
+  Stop();
+}
 
 void BootSim::AddFault(const BootFault& fault) {
   std::lock_guard<std::mutex> lock(mutex_);
@@ -119,7 +126,8 @@ void BootSim::KeepFlashIn(const std::string& path) {
   std::lock_guard<std::mutex> lock(mutex_);
   flashPath_ = path;
   std::ifstream in(path, std::ios::binary);
-  const std::vector<uint8_t> kept((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::vector<uint8_t> kept((std::istreambuf_iterator<char>(in)),
+                                  std::istreambuf_iterator<char>());
   if (kept.size() == flash_.size()) flash_ = kept;
   Save();
 }
@@ -177,8 +185,12 @@ void BootSim::Serve() {
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
       continue;
     }
-    const int byte = line_.ReadByte(5);
-    if (byte < 0) continue;
+    const int byte = line_.ReadByte(echoes_.empty() ? 5 : 0);
+    if (byte < 0) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      FlushEchoes();
+      continue;
+    }
     const Clock::time_point at = Clock::now();
     // Judged now: the PC changes the line settings only after the echo or answer it waits for.
     const LineState settings = line_.Settings();
@@ -190,7 +202,8 @@ void BootSim::Serve() {
 void BootSim::Save() const {
   if (flashPath_.empty()) return;
   std::ofstream out(flashPath_, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(flash_.data()), static_cast<std::streamsize>(flash_.size()));
+  out.write(reinterpret_cast<const char*>(flash_.data()),
+            static_cast<std::streamsize>(flash_.size()));
 }
 
 const BootFault* BootSim::Strikes(BootFaultKind kind, int block, int cell) {
@@ -210,7 +223,15 @@ const BootFault* BootSim::Find(BootFaultKind kind) const {
   return nullptr;
 }
 
+void BootSim::FlushEchoes() {
+  if (echoes_.empty()) return;
+  std::this_thread::sleep_until(lineFree_);
+  line_.Write(echoes_);
+  echoes_.clear();
+}
+
 void BootSim::Answer(const std::vector<uint8_t>& bytes, int delayMs) {
+  FlushEchoes();
   if (Find(BootFaultKind::kSilent) != nullptr) return;
   const Clock::time_point now = Clock::now() + std::chrono::milliseconds(delayMs);
   if (lineFree_ < now) lineFree_ = now;
@@ -250,12 +271,11 @@ void BootSim::Handle(uint8_t byte, const LineState& line, Clock::time_point at) 
       if (Strikes(BootFaultKind::kWrongEcho, blocksWritten_)) echo = static_cast<uint8_t>(~byte);
     }
     if (!lost) {
+      // Echoes are gathered and leave together once the last is due: one wake-up for a whole
+      // packet rather than one for each byte.
       if (lineFree_ < at) lineFree_ = at;
-      if (pacing_) {
-        lineFree_ += std::chrono::nanoseconds(11'000'000'000LL / 115200);
-        std::this_thread::sleep_until(lineFree_);
-      }
-      line_.Write(&echo, 1);
+      if (pacing_) lineFree_ += std::chrono::nanoseconds(11'000'000'000LL / 115200);
+      echoes_.push_back(echo);
     }
   }
 
@@ -277,13 +297,15 @@ void BootSim::Handle(uint8_t byte, const LineState& line, Clock::time_point at) 
 
 void BootSim::Application(uint8_t byte, const LineState& line) {
   if (line == kLine4800E && TailIs({0x0D, 0x0D, 'I', 0x0D}, kLine4800E)) {
-    std::vector<uint8_t> text(module_.firstIdentification.begin(), module_.firstIdentification.end());
+    std::vector<uint8_t> text(module_.firstIdentification.begin(),
+                              module_.firstIdentification.end());
     for (uint8_t& c : text) c &= 0x7F;
     text.push_back(0x0D);
     Answer(text);
   } else if (line == kLine4800N && TailIs({0x8D, 0x8D, 0xC9, 0x8D}, kLine4800N)) {
     std::vector<uint8_t> text;
-    for (const char c : module_.secondIdentification) text.push_back(static_cast<uint8_t>(c | 0x80));
+    for (const char c : module_.secondIdentification)
+      text.push_back(static_cast<uint8_t>(c | 0x80));
     text.push_back(0x8D);
     Answer(text);
   } else if (line == kLine4800N && TailIs({0x10, 0x0D, 0x13, 0xC4, 0x3B}, kLine4800N)) {
@@ -370,13 +392,13 @@ void BootSim::Boot(uint8_t byte) {
         return;
       }
       cellWrites_.push_back(address);
-      if (Strikes(BootFaultKind::kStuckCell, -1, address) == nullptr) flash_[address] = gathered_[2];
+      if (Strikes(BootFaultKind::kStuckCell, -1, address) == nullptr)
+        flash_[address] = gathered_[2];
       Save();
       Answer({0x00});
       return;
     }
-    case Expect::kCommand:
-      break;
+    case Expect::kCommand: break;
   }
   if (writing_ && blocksWritten_ < Blocks()) {
     gathered_.assign(1, byte);
@@ -404,7 +426,8 @@ void BootSim::Command(uint8_t command) {
     Answer({0x00});
   } else if (command == 0xF2) {
     const BootFault* unknown = Find(BootFaultKind::kUnknownProcessor);
-    Answer({0x00, unknown != nullptr ? unknown->code : static_cast<uint8_t>(module_.processorType)});
+    Answer(
+        {0x00, unknown != nullptr ? unknown->code : static_cast<uint8_t>(module_.processorType)});
   } else if (command == 0x81) {
     Answer({0x00});
     const BootFault* error = Strikes(BootFaultKind::kEraseError);
@@ -414,7 +437,8 @@ void BootSim::Command(uint8_t command) {
     }
     ++erases_;
     const int32_t start = StartAddress();
-    for (int32_t a = start; a < start + Blocks() * kBlockSize; ++a) flash_[static_cast<size_t>(a)] = 0xFF;
+    for (int32_t a = start; a < start + Blocks() * kBlockSize; ++a)
+      flash_[static_cast<size_t>(a)] = 0xFF;
     Save();
     writing_ = true;
     blocksWritten_ = 0;
@@ -460,7 +484,8 @@ void BootSim::ReadBack() {
     const uint8_t key = readKey_++;
     stream.push_back(key);
     for (size_t i = 0; i < kBlockSize; ++i)
-      stream.push_back(ScramblePacketByte(flash_[static_cast<size_t>(start + n * kBlockSize) + i], key, i));
+      stream.push_back(
+          ScramblePacketByte(flash_[static_cast<size_t>(start + n * kBlockSize) + i], key, i));
     stream.push_back(0x00);
   }
   if (Strikes(BootFaultKind::kReadBackDiffers) != nullptr) stream[1 + 17] ^= 0x01;

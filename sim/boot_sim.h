@@ -93,8 +93,8 @@ class BootSim {
   void Start();
   void Stop();
 
-  std::vector<uint8_t> Flash() const;      // the whole flash, sectors 0 on
-  std::vector<uint8_t> Part1() const;      // what the last part-1 upload brought (768 bytes)
+  std::vector<uint8_t> Flash() const;         // the whole flash, sectors 0 on
+  std::vector<uint8_t> Part1() const;         // what the last part-1 upload brought (768 bytes)
   std::vector<uint8_t> SecurityBits() const;  // per sector
   std::vector<uint16_t> CellWrites() const;   // addresses of the cell writes, in order
   int Resets() const;
@@ -121,6 +121,7 @@ class BootSim {
   const BootFault* Strikes(BootFaultKind kind, int block = -1, int cell = -1);
   const BootFault* Find(BootFaultKind kind) const;
   void Answer(const std::vector<uint8_t>& bytes, int delayMs = 0);
+  void FlushEchoes();
   void Save() const;
   int32_t Blocks() const;
   int32_t StartAddress() const;
@@ -153,6 +154,7 @@ class BootSim {
   int32_t blocksWritten_ = 0;
   uint8_t readKey_ = 0xF0;
   std::chrono::steady_clock::time_point lineFree_{};
+  std::vector<uint8_t> echoes_;  // echoes not yet written
 };
 
 }  // namespace s470::sim

@@ -32,7 +32,8 @@ int16_t SendEcho(const BootLink& link, std::initializer_list<uint8_t> bytes) {
 }
 
 // Waits for count answer bytes; false on time-out.
-bool Answer(const BootLink& link, int32_t count, int32_t timeoutMs, uint8_t* reply, size_t capacity) {
+bool Answer(const BootLink& link, int32_t count, int32_t timeoutMs, uint8_t* reply,
+            size_t capacity) {
   return BusTransact(link.port, count, 0, timeoutMs, reply, capacity) == 0;
 }
 
@@ -42,7 +43,9 @@ uint8_t AnswerByte(const BootLink& link, int32_t timeoutMs, uint8_t missing) {
   return Answer(link, 1, timeoutMs, reply, sizeof reply) ? reply[0] : missing;
 }
 
-StepOutcome Failure(const std::string& text) { return {text, false}; }
+StepOutcome Failure(const std::string& text) {
+  return {text, false};
+}
 
 // The module's wake pair at 4800 baud: the byte twice, 100 ms apart, then quiet.
 void WakeAt4800(const BootLink& link, uint8_t byte) {
@@ -52,7 +55,9 @@ void WakeAt4800(const BootLink& link, uint8_t byte) {
   BusDrain(link.port, 100);
 }
 
-std::string ReplyText(const uint8_t* reply) { return reinterpret_cast<const char*>(reply); }
+std::string ReplyText(const uint8_t* reply) {
+  return reinterpret_cast<const char*>(reply);
+}
 
 bool ReadCell(const BootLink& link, uint16_t address, uint8_t* content) {
   uint8_t reply[2];
@@ -82,7 +87,9 @@ bool GeometryOf(int processorType, FlashGeometry* geometry) {
   }
 }
 
-FlashGeometry& CurrentFlashGeometry() { return g_geometry; }
+FlashGeometry& CurrentFlashGeometry() {
+  return g_geometry;
+}
 
 std::string BinaryText(uint32_t value) {
   std::string digits;
@@ -133,7 +140,8 @@ StepOutcome ReadFirstIdentification(const BootLink& link, std::string* reply) {
   Send(link, {'I', 0x0D});
   uint8_t text[kIdentificationCapacity];
   // Bounded by the buffer too: a line that never ends is a communication error.
-  if (BusTransact(link.port, 0, 0x0D, 300, text, sizeof text) != 0) return Failure(kCommunicationError);
+  if (BusTransact(link.port, 0, 0x0D, 300, text, sizeof text) != 0)
+    return Failure(kCommunicationError);
   *reply = ReplyText(text);
   CloseBusPort(link.port);
   return {};
@@ -144,7 +152,8 @@ StepOutcome ReadSecondIdentification(const BootLink& link, std::string* sevenCha
   WakeAt4800(link, 0x8D);
   Send(link, {0xC9, 0x8D});  // "I" and CR with the high bit set
   uint8_t text[kIdentificationCapacity];
-  if (BusTransact(link.port, 0, 0x8D, 300, text, sizeof text) != 0) return Failure(kCommunicationError);
+  if (BusTransact(link.port, 0, 0x8D, 300, text, sizeof text) != 0)
+    return Failure(kCommunicationError);
   std::string seven;
   for (size_t i = 0; i < 7 && text[i] != 0; ++i) seven.push_back(static_cast<char>(text[i] & 0x7F));
   *sevenCharacters = seven;
@@ -204,7 +213,8 @@ StepOutcome ReadProcessorType(const BootLink& link, int* processorType) {
     uint8_t reply[3];
     if (!Answer(link, 2, 150, reply, sizeof reply) || reply[0] != 0) continue;
     *processorType = static_cast<int8_t>(reply[1]);
-    if (!GeometryOf(*processorType, &g_geometry)) return Failure(" The read processor type is not plausible");
+    if (!GeometryOf(*processorType, &g_geometry))
+      return Failure(" The read processor type is not plausible");
     return {};
   }
   return Failure(" The processor type could not be read");
@@ -231,22 +241,29 @@ StepOutcome WriteFlash(const BootLink& link) {
   const FlashImageEntries& image = FlashImage();
   uint8_t data[kMaxEchoBytes];
   uint8_t packet[kMaxEchoBytes];
-  if (g.PacketSize() > kMaxEchoBytes) return Failure(" The writing process could not be initialized");
+  if (g.PacketSize() > kMaxEchoBytes)
+    return Failure(" The writing process could not be initialized");
   for (int32_t n = 0; n < g.Blocks(); ++n) {
     for (int i = 0; i < g.blockSize; ++i)
       data[i] = static_cast<uint8_t>(image[g.StartAddress() + n * g.blockSize + i]);
     const int64_t now = static_cast<int64_t>(std::time(nullptr));
-    BuildPacket(data, static_cast<size_t>(g.blockSize), PacketKeyAt(now), PacketFillerAt(now), packet);
+    BuildPacket(data, static_cast<size_t>(g.blockSize), PacketKeyAt(now), PacketFillerAt(now),
+                packet);
     link.view.ShowStatus(" Programming -> " + std::to_string(n));
     link.view.PumpMessages();
     if (BusSendEcho(link.port, packet, static_cast<int16_t>(g.PacketSize()), link.sendOnly) != 0)
-      return Failure(" The write command could not be executed -> Not all sent bytes are returned from the bus");
+      return Failure(
+          " The write command could not be executed -> Not all sent bytes are returned from the "
+          "bus");
     uint8_t reply[2];
     if (!Answer(link, 1, 2000, reply, sizeof reply))
-      return Failure(" The write command could not be executed -> Confirmation byte is not returned from \xB5P");
+      return Failure(
+          " The write command could not be executed -> Confirmation byte is not returned from "
+          "\xB5P");
     if ((reply[0] & 0x0F) != 0)
-      return Failure(" The processor has returned an error on the writing into the flash -> Error Code " +
-                     HexText(reply[0] & 0x0F));
+      return Failure(
+          " The processor has returned an error on the writing into the flash -> Error Code " +
+          HexText(reply[0] & 0x0F));
   }
   return {};
 }
@@ -267,7 +284,8 @@ StepOutcome VerifyFlash(const BootLink& link) {
       if (!Answer(link, 1, 2000, reply, sizeof reply))
         return Failure(" The confirmation byte for the correct processor type is not returned");
       if (reply[0] != 0) return Failure(" The bootloader detected an undefined processor type");
-      read = Answer(link, streamBytes, 2000, readBack + start, sizeof readBack - static_cast<size_t>(start));
+      read = Answer(link, streamBytes, 2000, readBack + start,
+                    sizeof readBack - static_cast<size_t>(start));
     }
     if (!read) {
       if (++attempt > 3) {
@@ -288,7 +306,8 @@ StepOutcome VerifyFlash(const BootLink& link) {
             UnscramblePacketByte(readBack[from + 1 + i], key, static_cast<size_t>(i));
     }
     int32_t differences = 0;
-    for (int32_t a = start; a < start + g.Bytes(); ++a) differences += image[a] != readBack[a] ? 1 : 0;
+    for (int32_t a = start; a < start + g.Bytes(); ++a)
+      differences += image[a] != readBack[a] ? 1 : 0;
     if (differences == 0) return {};
     if (++comparisons > 3) return Failure(" Error on verifying the flash contents");
     attempt = 1;
@@ -297,7 +316,8 @@ StepOutcome VerifyFlash(const BootLink& link) {
 
 StepOutcome SetSecurityBits(const BootLink& link) {
   const FlashGeometry g = g_geometry;
-  const std::string writeFailure = " Error on sending the write command for setting the Security Bit";
+  const std::string writeFailure =
+      " Error on sending the write command for setting the Security Bit";
   const std::string readFailure = " The Security Bit could not be read";
   for (int s = g.startSector + g.sectorCount - 1; s >= g.startSector; --s) {
     const uint8_t set = static_cast<uint8_t>(0xC8 + s);
@@ -334,10 +354,13 @@ int16_t ProgramUserCell(const BootLink& link, uint16_t address, uint8_t value) {
   link.view.ShowStatus(" Programme user setup data - Cell " + HexText(address));
   link.view.PumpMessages();
   uint8_t content = 0;
-  if (!ReadCell(link, address, &content)) return fail(" Timeout-Error on reading the flash cell of sector 1");
+  if (!ReadCell(link, address, &content))
+    return fail(" Timeout-Error on reading the flash cell of sector 1");
   if (content == value) return 0;
-  if (!WriteCell(link, address, value)) return fail(" Timeout-Error on writing the flash cell of sector 1");
-  if (!ReadCell(link, address, &content)) return fail(" Timeout-Error on reading the flash cell of sector 1");
+  if (!WriteCell(link, address, value))
+    return fail(" Timeout-Error on writing the flash cell of sector 1");
+  if (!ReadCell(link, address, &content))
+    return fail(" Timeout-Error on reading the flash cell of sector 1");
   return content == value ? 0 : fail(" Cell of sector 1 could not be written");
 }
 

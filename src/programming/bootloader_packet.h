@@ -9,10 +9,12 @@
 
 namespace s470 {
 
-constexpr uint8_t kPacketMask = 0xA7;     // shared with the bootloader
-constexpr uint8_t kKeyWhitening = 0x3C;   // joins the time into the PC's key bytes
+constexpr uint8_t kPacketMask = 0xA7;    // shared with the bootloader
+constexpr uint8_t kKeyWhitening = 0x3C;  // joins the time into the PC's key bytes
 
-inline uint8_t SwapNibbles(uint8_t b) { return static_cast<uint8_t>((b << 4) | (b >> 4)); }
+inline uint8_t SwapNibbles(uint8_t b) {
+  return static_cast<uint8_t>((b << 4) | (b >> 4));
+}
 
 // The sent byte for data byte i of a packet with key `key`, and back.
 inline uint8_t ScramblePacketByte(uint8_t data, uint8_t key, size_t i) {

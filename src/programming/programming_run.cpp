@@ -103,7 +103,8 @@ ProgrammingResult RunProgramming(const ProgrammingRequest& request, ProgrammingV
     std::string identification;
     if (!(step = ReadFirstIdentification(link, &identification)).ok()) return fail(step);
     const std::string part1 = Part1FileName(identification);
-    if (part1.empty()) return failWith(" Received identification is not plausible :   " + identification);
+    if (part1.empty())
+      return failWith(" Received identification is not plausible :   " + identification);
     const std::string loadFailure =
         LoadImage(part1, " The file with QLB-mc1 software (part 1) could not be loaded",
                   " The file with QLB-mc1 software (part 1) has a size of 0 bytes");
@@ -136,21 +137,25 @@ ProgrammingResult RunProgramming(const ProgrammingRequest& request, ProgrammingV
   uint32_t kept = 0;
   if (SerialFromField(view.ReadIdentification().substr(0, 100), &kept)) {
     FlashImageEntries& image = FlashImage();
-    for (int i = 0; i < 4; ++i) image[kSerialAddresses[i]] = static_cast<uint8_t>(kept >> (24 - 8 * i));
+    for (int i = 0; i < 4; ++i)
+      image[kSerialAddresses[i]] = static_cast<uint8_t>(kept >> (24 - 8 * i));
   }
   CloseFileSlot(kFirmwareSlot);
 
   if (!(step = EraseFlash(link)).ok()) return fail(step);
   if (!(step = WriteFlash(link)).ok()) return fail(step);
   if (!(step = VerifyFlash(link)).ok()) return fail(step);
-  if (CurrentFlashGeometry().startSector <= 3 && !(step = SetSecurityBits(link)).ok()) return fail(step);
+  if (CurrentFlashGeometry().startSector <= 3 && !(step = SetSecurityBits(link)).ok())
+    return fail(step);
 
   if (choice == 1) {
     // The first cell that fails ends the cells; its text stands until the reset replaces it.
     const FlashImageEntries& image = FlashImage();
     for (uint32_t cell = kUserCellsFirst; cell <= kUserCellsLast; ++cell) {
       if (cell >= kUserCellsGapFirst && cell <= kUserCellsGapLast) continue;
-      if (ProgramUserCell(link, static_cast<uint16_t>(cell), static_cast<uint8_t>(image[cell])) != 0) break;
+      if (ProgramUserCell(link, static_cast<uint16_t>(cell), static_cast<uint8_t>(image[cell])) !=
+          0)
+        break;
     }
   }
 

@@ -20,7 +20,7 @@ namespace s470 {
 constexpr int kNoModuleChoice = -1;  // no combo box entry selected
 
 struct ProgrammingRequest {
-  int16_t port = 0;   // the firmware port, COM number
+  int16_t port = 0;  // the firmware port, COM number
   int moduleChoice = kNoModuleChoice;
   uint16_t brand = 0;
 };

@@ -114,10 +114,12 @@ class ProgrammingOnLine : public ::testing::Test {
     const Bytes contents = FirmwareContents(processorType);
     FlashGeometry g;
     GeometryOf(processorType, &g);
-    const std::string hex = text.empty() ? HexFile(contents, 0x500, g.StartAddress() + g.Bytes()) : text;
+    const std::string hex =
+        text.empty() ? HexFile(contents, 0x500, g.StartAddress() + g.Bytes()) : text;
     WriteFileBytes(dir.Path(FirmwareFileName(processorType, choice, 0)), Scrambled(hex));
     Bytes part1(kFlashImageSize, 0);
-    for (int32_t a = 0x500; a < 0x800; ++a) part1[static_cast<size_t>(a)] = static_cast<uint8_t>(a ^ 0x3C);
+    for (int32_t a = 0x500; a < 0x800; ++a)
+      part1[static_cast<size_t>(a)] = static_cast<uint8_t>(a ^ 0x3C);
     WriteFileBytes(dir.Path("mc1fwuv2.bin"), Scrambled(HexFile(part1, 0x500, 0x800)));
     return contents;
   }
@@ -167,8 +169,10 @@ TEST(BootloaderPacket, ScramblingRoundTripsForEveryKeyAcrossTheWrapOfKPlusI) {
   for (int key = 0; key < 256; ++key)
     for (size_t i = 0; i < 64; ++i)
       for (int data = 0; data < 256; data += 51) {
-        const uint8_t sent = ScramblePacketByte(static_cast<uint8_t>(data), static_cast<uint8_t>(key), i);
-        ASSERT_EQ(UnscramblePacketByte(sent, static_cast<uint8_t>(key), i), data) << key << " " << i;
+        const uint8_t sent =
+            ScramblePacketByte(static_cast<uint8_t>(data), static_cast<uint8_t>(key), i);
+        ASSERT_EQ(UnscramblePacketByte(sent, static_cast<uint8_t>(key), i), data)
+            << key << " " << i;
       }
   uint8_t data[64], packet[66];
   for (int i = 0; i < 64; ++i) data[i] = static_cast<uint8_t>(i * 5);
@@ -184,12 +188,18 @@ TEST_F(ProgrammingOnLine, FullRunsOnBothPathsAndProcessorTypesLeaveTheImageInThe
     std::string shown;
     std::vector<std::string> firstBytes;  // what the PC sends first
   } cases[] = {
-      {1, 12, 12345, " 00012345",
+      {1,
+       12,
+       12345,
+       " 00012345",
        {"8D 4800 N 2", "8D 4800 N 2", "09 4800 N 2", "0D 4800 N 2", "13 4800 N 2", "00 115200 M 2",
         "81 115200 S 2", "00 115200 M 2", "02 115200 M 2", "FD 115200 M 2", "05 115200 M 2",
         "FA 115200 M 2", "F2 115200 M 2", "0D 115200 M 2", "81 115200 M 2", "7E 115200 M 2"}},
       {1, 11, 123456789, " 123456789", {}},
-      {0, 12, 4711, " 00004711",
+      {0,
+       12,
+       4711,
+       " 00004711",
        {"0D 4800 E 2", "0D 4800 E 2", "49 4800 E 2", "0D 4800 E 2", "8D 4800 N 2", "8D 4800 N 2",
         "C9 4800 N 2", "8D 4800 N 2", "10 4800 N 2", "0D 4800 N 2", "13 4800 N 2", "C4 4800 N 2",
         "3B 4800 N 2"}},
@@ -211,9 +221,11 @@ TEST_F(ProgrammingOnLine, FullRunsOnBothPathsAndProcessorTypesLeaveTheImageInThe
 
     FlashGeometry g;
     GeometryOf(c.type, &g);
-    Bytes wanted(contents.begin() + g.StartAddress(), contents.begin() + g.StartAddress() + g.Bytes());
+    Bytes wanted(contents.begin() + g.StartAddress(),
+                 contents.begin() + g.StartAddress() + g.Bytes());
     for (int i = 0; i < 4; ++i)
-      wanted[kSerialAddresses[i] - g.StartAddress()] = static_cast<uint8_t>(c.serial >> (24 - 8 * i));
+      wanted[kSerialAddresses[i] - g.StartAddress()] =
+          static_cast<uint8_t>(c.serial >> (24 - 8 * i));
     const Bytes flash = sim.Flash();
     EXPECT_TRUE(Bytes(flash.begin() + g.StartAddress(), flash.end()) == wanted);
     EXPECT_EQ(view.identification, c.shown);
@@ -235,7 +247,8 @@ TEST_F(ProgrammingOnLine, FullRunsOnBothPathsAndProcessorTypesLeaveTheImageInThe
     std::vector<std::string> statuses = RunStatuses(c.type, c.choice, contents);
     statuses.insert(statuses.begin(), " ");
     if (c.choice != 1) {
-      for (int n = 48; n >= 1; --n) statuses.insert(statuses.begin() + 1, " Part 1 -> " + std::to_string(16 * n));
+      for (int n = 48; n >= 1; --n)
+        statuses.insert(statuses.begin() + 1, " Part 1 -> " + std::to_string(16 * n));
       Bytes part1;
       for (int32_t a = 0x500; a < 0x800; ++a) part1.push_back(static_cast<uint8_t>(a ^ 0x3C));
       EXPECT_EQ(sim.Part1(), part1);
@@ -248,7 +261,8 @@ TEST_F(ProgrammingOnLine, FullRunsOnBothPathsAndProcessorTypesLeaveTheImageInThe
     EXPECT_EQ(ReadFileBytes(dir.Path(fileName)), fileBefore);
     const std::vector<std::string> sent = HostBytes(line);
     ASSERT_GE(sent.size(), c.firstBytes.size());
-    EXPECT_EQ(std::vector<std::string>(sent.begin(), sent.begin() + static_cast<long>(c.firstBytes.size())),
+    EXPECT_EQ(std::vector<std::string>(sent.begin(),
+                                       sent.begin() + static_cast<long>(c.firstBytes.size())),
               c.firstBytes);
     // The reset is the last thing sent, on the line of the path.
     const std::vector<std::string> reset =
@@ -263,27 +277,63 @@ TEST_F(ProgrammingOnLine, FaultsOfTheModuleEndWithTheirTexts) {
   const struct {
     BootFault fault;
     int choice;
-    std::string text;      // the last status text of a failed run, or one shown on the way
+    std::string text;  // the last status text of a failed run, or one shown on the way
     bool programmed;
     int verifies, beeps;
   } cases[] = {
       {{BootFaultKind::kSilent}, 1, " The module could not be detected", false, 0, 1},
       {{BootFaultKind::kSilent}, 0, " Communication error", false, 0, 1},
-      {{BootFaultKind::kLostEcho, 3}, 1,
-       " The write command could not be executed -> Not all sent bytes are returned from the bus", false, 0, 1},
-      {{BootFaultKind::kWrongEcho, 95}, 1,
-       " The write command could not be executed -> Not all sent bytes are returned from the bus", false, 0, 1},
-      {{BootFaultKind::kWriteError, 5, 0x93}, 1,
-       " The processor has returned an error on the writing into the flash -> Error Code 3", false, 0, 1},
-      {{BootFaultKind::kEraseError, 0, 0x85}, 0,
-       " The confirmation byte for deleting the flash is not correct -> Error Code ffffff85", false, 0, 1},
-      {{BootFaultKind::kUnknownProcessor, 0, 13}, 1, " The read processor type is not plausible", false, 0, 1},
-      {{BootFaultKind::kReadBackDiffers, 0, 0, 0, -1}, 1, " Error on verifying the flash contents", false, 4, 1},
+      {{BootFaultKind::kLostEcho, 3},
+       1,
+       " The write command could not be executed -> Not all sent bytes are returned from the bus",
+       false,
+       0,
+       1},
+      {{BootFaultKind::kWrongEcho, 95},
+       1,
+       " The write command could not be executed -> Not all sent bytes are returned from the bus",
+       false,
+       0,
+       1},
+      {{BootFaultKind::kWriteError, 5, 0x93},
+       1,
+       " The processor has returned an error on the writing into the flash -> Error Code 3",
+       false,
+       0,
+       1},
+      {{BootFaultKind::kEraseError, 0, 0x85},
+       0,
+       " The confirmation byte for deleting the flash is not correct -> Error Code ffffff85",
+       false,
+       0,
+       1},
+      {{BootFaultKind::kUnknownProcessor, 0, 13},
+       1,
+       " The read processor type is not plausible",
+       false,
+       0,
+       1},
+      {{BootFaultKind::kReadBackDiffers, 0, 0, 0, -1},
+       1,
+       " Error on verifying the flash contents",
+       false,
+       4,
+       1},
       {{BootFaultKind::kReadBackDiffers, 0, 0, 0, 1}, 1, "", true, 2, 0},
       {{BootFaultKind::kReadBackShort, 0, 0, 0, -1}, 0, kNotRead, true, 3, 1},
       {{BootFaultKind::kNoSerial}, 1, "", true, 1, 0},
-      {{BootFaultKind::kStuckCell, 0, 0, 0x520}, 1, " Cell of sector 1 could not be written", true, 1, 1},
-      {{BootFaultKind::kCellRefused, 0, 0, 0x67C}, 1, " Timeout-Error on writing the flash cell of sector 1", true, 1, 1},
+      {{BootFaultKind::kStuckCell, 0, 0, 0x520},
+       1,
+       " Cell of sector 1 could not be written",
+       true,
+       1,
+       1},
+      {{BootFaultKind::kCellRefused, 0, 0, 0x67C},
+       1,
+       " Timeout-Error on writing the flash cell of sector 1",
+       true,
+       1,
+       1},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(static_cast<int>(c.fault.kind));
@@ -345,11 +395,15 @@ TEST_F(ProgrammingOnLine, RefusalsComeBeforeAnythingIsErased) {
       {1, "", "", plainHex, false, " The file with the programme could not be loaded"},
       {1, "", "", HexFile(FirmwareContents(12), 0x800, 0x2000, true), true,
        " The file with the programme could not be loaded"},
-      {1, "", "", ":020000040000FA\r\n" + plainHex, true, " The file with the programme could not be loaded"},
+      {1, "", "", ":020000040000FA\r\n" + plainHex, true,
+       " The file with the programme could not be loaded"},
       {1, "", "", badDigit + plainHex, true, " The file with the programme could not be loaded"},
-      {0, "QLB-mc1 V0.9", "", "", true, " Received identification is not plausible :   QLB-mc1 V0.9"},
-      {0, "QLB-mc1 V2.9", "", "", true, " The file with QLB-mc1 software (part 1) has a size of 0 bytes"},
-      {0, "QLB-mc1 V3.0", "R/S470-ae1", "", true, " QLB-mc1 software cannot be loaded into R/S470-xx modules"},
+      {0, "QLB-mc1 V0.9", "", "", true,
+       " Received identification is not plausible :   QLB-mc1 V0.9"},
+      {0, "QLB-mc1 V2.9", "", "", true,
+       " The file with QLB-mc1 software (part 1) has a size of 0 bytes"},
+      {0, "QLB-mc1 V3.0", "R/S470-ae1", "", true,
+       " QLB-mc1 software cannot be loaded into R/S470-xx modules"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text + " / " + c.file.substr(0, 20));
