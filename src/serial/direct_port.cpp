@@ -13,6 +13,8 @@ std::unique_ptr<SerialDevice> g_port;  // null while closed
 
 constexpr uint32_t kQueueBytes = 8192;
 
+DirectPortClock* g_clock = nullptr;
+
 }  // namespace
 
 int16_t OpenDirectPort(int16_t port) {
@@ -53,13 +55,27 @@ int ReadDirectPort(uint8_t* buffer, int count) {
 }
 
 bool EmptyDirectPortInput() {
-  const auto start = std::chrono::steady_clock::now();
+  const double start = DirectPortNowMs();
   uint8_t b = 0;
   while (ReadDirectPort(&b, 1) > 0) {
-    if (std::chrono::steady_clock::now() - start > std::chrono::milliseconds(kQuietLimitMs))
-      return false;
+    if (DirectPortNowMs() - start > kQuietLimitMs) return false;
   }
   return true;
+}
+
+void SetDirectPortClock(DirectPortClock* clock) { g_clock = clock; }
+
+double DirectPortNowMs() {
+  if (g_clock != nullptr) return g_clock->NowMs();
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+void DirectPortSleep(uint32_t ms) {
+  if (g_clock != nullptr)
+    g_clock->Sleep(ms);
+  else
+    SleepMs(ms);
 }
 
 }  // namespace s470

@@ -27,4 +27,16 @@ int ReadDirectPort(uint8_t* buffer, int count);
 // still talking after kQuietLimitMs.
 bool EmptyDirectPortInput();
 
+// The time in which the transfer's pauses and quiet limits pass: the steady clock and real
+// sleeps, or a clock that a test drives together with a device whose reads move it on.
+class DirectPortClock {
+ public:
+  virtual ~DirectPortClock() = default;
+  virtual double NowMs() = 0;
+  virtual void Sleep(uint32_t ms) = 0;
+};
+void SetDirectPortClock(DirectPortClock* clock);  // null: real time
+double DirectPortNowMs();
+void DirectPortSleep(uint32_t ms);
+
 }  // namespace s470

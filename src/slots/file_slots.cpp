@@ -16,6 +16,7 @@ struct Slot {
 };
 
 Slot g_slots[kSlotCount];
+const SlotFileLayer* g_files = &kPlatformSlotFiles;
 
 Slot* OpenSlot(int16_t slot) {
   if (slot < 0 || slot >= kSlotCount || g_slots[slot].image == nullptr) return nullptr;
@@ -24,7 +25,7 @@ Slot* OpenSlot(int16_t slot) {
 
 // Drops an open slot without writing it back.
 void Release(Slot& s) {
-  if (s.image != nullptr) SlotFileClose(s.file);
+  if (s.image != nullptr) g_files->close(s.file);
   delete[] s.image;
   s.image = nullptr;
   s.file = kBadFile;
@@ -33,43 +34,50 @@ void Release(Slot& s) {
 
 }  // namespace
 
+const SlotFileLayer kPlatformSlotFiles = {SlotFileOpen, SlotFileLength, SlotFileSetEnd,
+                                          SlotFileRead,  SlotFileWrite,  SlotFileClose};
+
+void SetSlotFileLayer(const SlotFileLayer* layer) {
+  g_files = layer != nullptr ? layer : &kPlatformSlotFiles;
+}
+
 int16_t OpenFileSlot(int16_t slot, const char16_t* path, int32_t size) {
   if (slot < 0 || slot >= kSlotCount) return 1;
   Slot& s = g_slots[slot];
   Release(s);  // a slot opened twice gives up its old file unwritten
 
-  FileHandle file = SlotFileOpen(path);
+  FileHandle file = g_files->open(path);
   if (file == kBadFile) return 1;
 
   uint32_t length = 0;
   bool initialised = false;
-  if (!SlotFileLength(file, &length)) {
-    SlotFileClose(file);
+  if (!g_files->length(file, &length)) {
+    g_files->close(file);
     return 2;
   }
   if (size > 0 && static_cast<uint32_t>(size) != length) {
     // Bring the file to the requested size: whole 1000-byte blocks from the start are zeroed,
     // the tail keeps its old bytes (or the zeros that lengthening added).
-    SlotFileSetEnd(file, static_cast<uint32_t>(size));
+    g_files->setEnd(file, static_cast<uint32_t>(size));
     static const uint8_t kZeros[1000] = {};
     for (uint32_t block = 0; block < static_cast<uint32_t>(size) / 1000; ++block)
-      SlotFileWrite(file, block * 1000, kZeros, sizeof kZeros);
+      g_files->write(file, block * 1000, kZeros, sizeof kZeros);
     initialised = true;
-    if (!SlotFileLength(file, &length)) {
-      SlotFileClose(file);
+    if (!g_files->length(file, &length)) {
+      g_files->close(file);
       return 2;
     }
   }
 
   uint8_t* image = (length < UINT32_MAX) ? new (std::nothrow) uint8_t[length + 1ULL] : nullptr;
   if (image == nullptr) {
-    SlotFileClose(file);
+    g_files->close(file);
     return 2;
   }
   std::memset(image, 0, length + 1ULL);
-  if (SlotFileRead(file, 0, image, length) != length) {
+  if (g_files->read(file, 0, image, length) != length) {
     delete[] image;
-    SlotFileClose(file);
+    g_files->close(file);
     return 2;
   }
   s.file = file;
@@ -82,8 +90,8 @@ int16_t OpenFileSlot(int16_t slot, const char16_t* path, int32_t size) {
 int16_t CloseFileSlot(int16_t slot) {
   Slot* s = OpenSlot(slot);
   if (s == nullptr) return 0;
-  SlotFileSetEnd(s->file, s->size);
-  const bool whole = SlotFileWrite(s->file, 0, s->image, s->size) == s->size;
+  g_files->setEnd(s->file, s->size);
+  const bool whole = g_files->write(s->file, 0, s->image, s->size) == s->size;
   Release(*s);
   return whole ? 0 : 1;
 }

@@ -16,4 +16,17 @@ uint32_t SlotFileRead(FileHandle file, uint32_t offset, uint8_t* buffer, uint32_
 uint32_t SlotFileWrite(FileHandle file, uint32_t offset, const uint8_t* buffer, uint32_t count);
 void SlotFileClose(FileHandle file);
 
+// The file layer the slots go through: the functions above, or a layer a test installs to make
+// one step fail.
+struct SlotFileLayer {
+  FileHandle (*open)(const char16_t* path);
+  bool (*length)(FileHandle file, uint32_t* length);
+  bool (*setEnd)(FileHandle file, uint32_t length);
+  uint32_t (*read)(FileHandle file, uint32_t offset, uint8_t* buffer, uint32_t count);
+  uint32_t (*write)(FileHandle file, uint32_t offset, const uint8_t* buffer, uint32_t count);
+  void (*close)(FileHandle file);
+};
+extern const SlotFileLayer kPlatformSlotFiles;
+void SetSlotFileLayer(const SlotFileLayer* layer);  // null: the platform's
+
 }  // namespace s470

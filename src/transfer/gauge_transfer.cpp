@@ -1,7 +1,6 @@
 #include "transfer/gauge_transfer.h"
 
 #include <array>
-#include <chrono>
 #include <cstring>
 
 #include "lang/fixed_message.h"
@@ -40,12 +39,11 @@ int ReceiveByte() {
 
 class Deadline {
  public:
-  explicit Deadline(uint32_t ms)
-      : end_(std::chrono::steady_clock::now() + std::chrono::milliseconds(ms)) {}
-  bool Passed() const { return std::chrono::steady_clock::now() > end_; }
+  explicit Deadline(uint32_t ms) : end_(DirectPortNowMs() + ms) {}
+  bool Passed() const { return DirectPortNowMs() > end_; }
 
  private:
-  std::chrono::steady_clock::time_point end_;
+  double end_;
 };
 
 // Text n, copied at once: GetText's buffer lives only until the next lookup.
@@ -79,7 +77,7 @@ int16_t Fail(ProgressView& view, int text) {
 int16_t Succeed(ProgressView& view) {
   view.SetStatus(StatusLine(Widen(kDone), u""));
   view.Repaint();
-  SleepMs(kDoneShownMs);
+  DirectPortSleep(kDoneShownMs);
   view.Destroy();
   return 0;
 }
@@ -139,7 +137,7 @@ int16_t WakeGauge() {
   }
   if (!awake) return 1;
   SendByte(kEchoByte);
-  SleepMs(kHandshakePauseMs);
+  DirectPortSleep(kHandshakePauseMs);
   SendByte(kEchoByte);
   return EmptyDirectPortInput() ? 0 : 1;
 }
@@ -154,7 +152,7 @@ int16_t ReadSetupFromGauge(Window parent, int16_t port, ProgressView& view) {
   const uint8_t moduleType = ModuleTypeFromIdentification(identification);
 
   Send(kLeadIn);
-  SleepMs(kHandshakePauseMs);
+  DirectPortSleep(kHandshakePauseMs);
   Send(kReadCommand);
 
   // Nothing reaches the setup before the last block has been checked.
@@ -193,7 +191,7 @@ int16_t WriteSetupToGauge(Window parent, int16_t port, ProgressView& view) {
   if (OpenAndWake(port, view) != 0) return Fail(view, kTextNoConnection);
 
   Send(kLeadIn);
-  SleepMs(kHandshakePauseMs);
+  DirectPortSleep(kHandshakePauseMs);
   Send(kWriteCommand);
 
   uint32_t address = kGaugeFirstAddress;

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "analysis/report_file.h"
+#include "bus_fake_wire.h"
 #include "bus_sim.h"
 #include "fake_lang.h"
 #include "lang/fixed_message.h"
@@ -27,20 +28,13 @@ using sim::BusSim;
 using sim::SimLine;
 using sim::SimModule;
 
-TEST(AnalysisReport, VersionsAndSerialNumbers) {
-  EXPECT_EQ(VersionText(0x12), "1.2");
+TEST(AnalysisReport, VersionsSerialNumbersAndIdentityBlockFields) {
   EXPECT_EQ(VersionText(0x03), "0.3");
   EXPECT_EQ(VersionText(0x1A), "1.:");
   EXPECT_EQ(VersionText(0xFF), "?.?");
-  EXPECT_EQ(SerialText(4711), "00004711");
   EXPECT_EQ(SerialText(0), "00000000");
   EXPECT_EQ(SerialText(99999999), "99999999");
-  // Longer numbers are written whole rather than cut.
-  EXPECT_EQ(SerialText(100000000), "100000000");
-  EXPECT_EQ(SerialText(4294967295u), "4294967295");
-}
-
-TEST(AnalysisReport, IdentityBlockFieldsAndNameEndings) {
+  EXPECT_EQ(SerialText(4294967295u), "4294967295");  // longer numbers are written whole
   uint8_t block[48];
   for (int i = 0; i < 48; ++i) block[i] = static_cast<uint8_t>(0x80 + i);
   const uint8_t fields[] = {'A', 'B', 0, 'X'};  // 'X' lies after the end of the name
@@ -219,12 +213,67 @@ TEST_F(AnalysisOnBus, ScanStopsWhenTheTableIsFull) {
   ExpectDoneBoxAndNotepad();
 }
 
-TEST_F(AnalysisOnBus, PortThatCannotBeOpenedGivesTheFailureText) {
-  setenv("S470_COM5", "/nonexistent/tty", 1);
-  Run();
-  ExpectPortFailureOnly();
-  EXPECT_FALSE(ReportExists());
-  EXPECT_TRUE(line.Log().empty());
+// An open that fails at any step (gauge line, wake byte, its space parity, module line, closing
+// wake byte, its space parity) ends the analysis with the failure text, no report, the port closed.
+TEST_F(AnalysisOnBus, PortThatCannotBeOpenedAtAnyStepGivesTheFailureText) {
+  for (int failing = 0; failing <= 6; ++failing) {
+    SCOPED_TRACE(failing);
+    FakeWireScope scope(true);
+    Wire().echo = true;
+    Wire().failApplyNumber = failing;
+    lang.boxes.clear();
+    RunBusAnalysis(owner, kPort);
+    EXPECT_FALSE(BusPortIsOpen(kPort));
+    if (failing == 6) {  // no step failed
+      EXPECT_EQ(Report(), "No modules found");
+      ExpectDoneBoxAndNotepad();
+      continue;
+    }
+    ExpectPortFailureOnly();
+    EXPECT_FALSE(ReportExists());
+  }
+}
+
+// After a faulty answer the line is drained before the next attempt: here the answer is followed
+// by half a second of noise (after a short block, once the block's time-out has passed), which
+// would otherwise spoil the attempts after it.
+TEST_F(AnalysisOnBus, FaultyAnswersAreDrainedBeforeTheNextAttempt) {
+  const std::vector<uint8_t> block = sim::IdentityBlock({"A", 0x10, 0x10, 1});
+  std::vector<uint8_t> boot(block.begin(), block.begin() + 24);
+  boot[0] = 0x01;
+  const struct {
+    const char* what;
+    std::vector<uint8_t> answer;
+    double noiseAfterMs;
+    size_t messages;
+  } cases[] = {{"bad acknowledgement", {0x15}, 2, 0},
+               {"short block", Join({{0x00}, std::vector<uint8_t>(block.begin(), block.begin() + 30)}), 450, 0},
+               {"bootloader block", Join({{0x00}, boot}), 2, 1}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    FakeWireScope scope(true);
+    FakeWire& w = Wire();
+    w.echo = true;
+    int identifies = 0;
+    w.onWrite = [&] {
+      const std::vector<uint8_t>& out = w.written;
+      const auto endsWith = [&](uint8_t a, uint8_t b) {
+        return out.size() >= 2 && out[out.size() - 2] == a && out.back() == b;
+      };
+      if (endsWith(0x02, 0xFD) && ++identifies == 1) {
+        w.Arrive(w.nowMs + 1, c.answer);
+        w.Arrive(w.nowMs + c.noiseAfterMs, std::vector<uint8_t>(50, 0x55), 10);
+      } else if (endsWith(0x02, 0xFD) && identifies == 2) {
+        w.Arrive(w.nowMs + 1, Join({{0x00}, block}));
+      } else if (endsWith(0x40, 0xBF)) {
+        w.Arrive(w.nowMs + 1, {0x00});
+      }
+    };
+    RunBusAnalysis(owner, kPort);
+    EXPECT_EQ(Report(), kLineA);
+    EXPECT_EQ(identifies, 3);  // the faulty answer, the good one, the end of the scan
+    EXPECT_EQ(TakeFixedMessages().size(), c.messages);
+  }
 }
 
 TEST_F(AnalysisOnBus, ReportThatCannotBeCreatedIsAFileAccessError) {

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -43,6 +44,7 @@ class FakeWire : public BusClock {
   std::vector<WireEvent> events;
   bool echo = false;
   std::map<size_t, uint8_t> echoAs;  // index in `written` -> the byte that comes back instead
+  std::function<void()> onWrite;     // the other end's answer, after every write
   LineSettings settings;             // as last applied
 
   // Failures: the call of that kind fails.
@@ -116,6 +118,7 @@ class FakeBusDevice final : public SerialDevice {
       w.written.push_back(buffer[i]);
     }
     w.Note(text + " " + ParityLetter(w.settings.parity));
+    if (w.onWrite) w.onWrite();
     return count;
   }
   bool SetDtr(bool on) override {

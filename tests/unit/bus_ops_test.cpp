@@ -2,40 +2,34 @@
 // terminator replies, echo checks, drains, and the bus start sequence.
 #include "serial/bus_ops.h"
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <utility>
 
 #include "bus_fake_wire.h"
 #include "serial/bus_port.h"
+#include "test_helpers.h"
 
 namespace s470 {
 namespace {
 
 constexpr int16_t kPort = 5;
+using Bytes = std::vector<uint8_t>;
 
 class BusOps : public ::testing::Test {
  protected:
   BusOps() : scope_(true) {}
   void SetUp() override { ASSERT_EQ(OpenBusPort(kPort, 115200, 4, 8, 2, 1, 1), 0); }
 
-  // A wait on an empty line from driven time 0 with the tick boundaries at `phase`: how many
-  // ticks passed between the first look and the last one, and how long it took.
-  struct Waited {
-    int16_t result;
-    uint32_t ticks;
-    double ms;
-  };
   // BusTransact with `capacity`: the result, and the reply buffer (first filled with 0xEE) with
   // one byte past the capacity, which must stay untouched.
-  using Got = std::pair<int16_t, std::vector<uint8_t>>;
+  using Got = std::pair<int16_t, Bytes>;
   static Got Transact(int32_t count, uint8_t terminator, int32_t timeoutMs, size_t capacity) {
-    std::vector<uint8_t> reply(capacity + 1, 0xEE);
+    Bytes reply(capacity + 1, 0xEE);
     const int16_t r = BusTransact(kPort, count, terminator, timeoutMs, reply.data(), capacity);
     return {r, reply};
   }
-
   // Driven time back to 0 on an empty line, with the tick boundaries at `phase`.
   static FakeWire& Restart(double phase = 0) {
     FakeWire& w = Wire();
@@ -45,43 +39,69 @@ class BusOps : public ::testing::Test {
     return w;
   }
   // The driven milliseconds a call takes from time 0.
-  template <typename Call>
-  static double Took(Call call) {
+  static double Took(const std::function<void()>& call) {
     Wire().nowMs = 0;
     call();
     return Wire().nowMs;
-  }
-  static auto Within(double lo, double hi) { return ::testing::AllOf(::testing::Ge(lo), ::testing::Le(hi)); }
-
-  Waited WaitEmpty(int32_t timeoutMs, double phase) {
-    FakeWire& w = Restart(phase);
-    uint8_t reply[4];
-    const int16_t r = BusTransact(kPort, 1, 0, timeoutMs, reply, sizeof reply);
-    return {r, w.TickAt(w.nowMs) - w.TickAt(w.msPerLook), w.nowMs};
   }
 
  private:
   FakeWireScope scope_;
 };
 
-TEST_F(BusOps, TimeOutAllowsWholeTicksOnlyAndEndsOnTheNextOne) {
+// A wait of t ms allows t / 50 whole ticks and ends on the next one, wherever the ticks fall: a
+// time-out 1 ms short loses a whole tick at some placement of the ticks.
+TEST_F(BusOps, WaitsEndBetweenTheTimeOutAndTheTickAfterItAtEveryPhase) {
+  Bytes bytes(21, 0x33);
+  uint8_t reply[4];
+  const auto transact = [&](int32_t ms) { return [&reply, ms] { return BusTransact(kPort, 1, 0, ms, reply, 4); }; };
+  const auto echo = [&](int16_t n) { return [&bytes, n] { return BusSendEcho(kPort, bytes.data(), n, 0); }; };
+  const struct {
+    const char* what;
+    std::function<int16_t()> call;
+    double lo, hi;
+  } cases[] = {
+      {"100 ms", transact(100), 100, 151},
+      {"120 ms: the same two ticks", transact(120), 100, 151},
+      {"300 ms", transact(300), 300, 351},
+      {"40 ms: no whole tick", transact(40), 1, 51},
+      {"echo of 20 bytes: 100 ms", echo(20), 100, 151},
+      {"echo of 21 bytes: 500 ms", echo(21), 500, 551},
+      {"drain of a quiet line", [] { BusDrain(kPort, 100); return int16_t{1}; }, 100, 152},
+  };
+  for (double phase = 0; phase < 50; phase += 1)
+    for (const auto& c : cases) {
+      Restart(phase);
+      int16_t result = 0;
+      const double ms = Took([&] { result = c.call(); });
+      EXPECT_EQ(result, 1) << c.what;
+      EXPECT_GE(ms, c.lo) << c.what << " at phase " << phase;
+      EXPECT_LE(ms, c.hi) << c.what << " at phase " << phase;
+    }
+}
+
+TEST_F(BusOps, EachByteHasItsOwnWait) {
   for (double phase = 0; phase < 50; phase += 1) {
-    // 100 ms allows 2 ticks: the wait ends when the third has come.
-    const Waited w100 = WaitEmpty(100, phase);
-    EXPECT_EQ(w100.result, 1);
-    EXPECT_EQ(w100.ticks, 3u) << phase;
-    EXPECT_GE(w100.ms, 100) << phase;
-    EXPECT_LE(w100.ms, 151) << phase;
-    // 120 ms is the same 2 ticks.
-    const Waited w120 = WaitEmpty(120, phase);
-    EXPECT_EQ(w120.ticks, 3u);
-    EXPECT_EQ(w120.ms, w100.ms) << phase;
-    // 300 ms: 6 ticks; 40 ms: none, so the next tick ends it.
-    EXPECT_EQ(WaitEmpty(300, phase).ticks, 7u);
-    const Waited w40 = WaitEmpty(40, phase);
-    EXPECT_EQ(w40.ticks, 1u);
-    EXPECT_LE(w40.ms, 51);
+    Bytes bytes(40);
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i + 1);
+    Restart(phase).Arrive(80, bytes, 80);
+    uint8_t reply[41];
+    ASSERT_EQ(BusTransact(kPort, 40, 0, 100, reply, sizeof reply), 0) << phase;
+    EXPECT_EQ(Bytes(reply, reply + 41), Join({bytes, {0}}));
   }
+  // The same reply against 50 ms (one tick) fails for some placements of the ticks.
+  int failed = 0;
+  for (double phase = 0; phase < 50; phase += 1) {
+    Restart(phase).Arrive(80, Bytes(5, 0x55), 80);
+    uint8_t reply[6];
+    failed += BusTransact(kPort, 5, 0, 50, reply, sizeof reply);
+  }
+  EXPECT_GT(failed, 0);
+  // A terminator that never comes is a time-out on the byte after the last.
+  Restart().Arrive(0, {0x31});
+  EXPECT_EQ(Transact(0, 0x0D, 100, 8).first, 1);
+  EXPECT_GE(Wire().nowMs, 100);
+  EXPECT_LE(Wire().nowMs, 152);
 }
 
 TEST_F(BusOps, TimeOutZeroTakesOnlyBytesAlreadyThere) {
@@ -89,115 +109,82 @@ TEST_F(BusOps, TimeOutZeroTakesOnlyBytesAlreadyThere) {
   w.Arrive(0, {0x11, 0x22});
   w.Arrive(1000, {0x33});
   EXPECT_EQ(Transact(2, 0, 0, 3), Got(0, {0x11, 0x22, 0x00, 0xEE}));
-
+  // What came stays, without a zero byte after it; no waiting; the late byte is left.
   w.incoming.clear();
   w.Arrive(0, {0x44});
   w.Arrive(1000, {0x33});
-  const double before = w.nowMs;
-  // What came stays, without a zero byte after it.
   EXPECT_EQ(Transact(3, 0, 0, 4), Got(1, {0x44, 0xEE, 0xEE, 0xEE, 0xEE}));
-  EXPECT_EQ(w.nowMs - before, 4);  // two looks for each of the two bytes: no waiting
-  ASSERT_EQ(w.incoming.size(), 1u);  // the late byte is left for later
-  EXPECT_EQ(Transact(1, 0, 0, 4).first, 1);  // nothing there yet
+  EXPECT_LE(w.nowMs, 10);
+  EXPECT_EQ(w.incoming.size(), 1u);
+  EXPECT_EQ(Transact(1, 0, 0, 4).first, 1);
 }
 
-TEST_F(BusOps, BytesEvery80MsMeetA100MsTimeOutHoweverLongTheReply) {
-  for (double phase = 0; phase < 50; phase += 1) {
-    FakeWire& w = Restart(phase);
-    std::vector<uint8_t> bytes(40);
-    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i + 1);
-    w.Arrive(80, bytes, 80);
-    uint8_t reply[41];
-    ASSERT_EQ(BusTransact(kPort, 40, 0, 100, reply, sizeof reply), 0) << phase;
-    EXPECT_EQ(std::vector<uint8_t>(reply, reply + 40), bytes);
-    EXPECT_EQ(reply[40], 0);
-  }
-  // The same reply against 50 ms (one tick) fails for some placements of the ticks.
-  int failed = 0;
-  for (double phase = 0; phase < 50; phase += 1) {
-    Restart(phase).Arrive(80, std::vector<uint8_t>(5, 0x55), 80);
-    uint8_t reply[6];
-    failed += BusTransact(kPort, 5, 0, 50, reply, sizeof reply);
-  }
-  EXPECT_GT(failed, 0);
-}
-
-TEST_F(BusOps, CountModeTakesExactlyCountBytesAndLeavesTheRest) {
+TEST_F(BusOps, RepliesByCountOrTerminatorMustFitWithTheirZeroByte) {
   FakeWire& w = Wire();
-  w.Arrive(0, {1, 2, 3, 4, 5});
-  EXPECT_EQ(Transact(3, 0, 100, 4), Got(0, {1, 2, 3, 0, 0xEE}));
-  EXPECT_EQ(Transact(2, 0, 100, 3), Got(0, {4, 5, 0, 0xEE}));
-
-  // A reply buffer without room for count bytes and the zero byte: refused, nothing read.
-  w.Arrive(w.nowMs, {7, 8, 9});
-  EXPECT_EQ(Transact(3, 0, 100, 3), Got(1, {0xEE, 0xEE, 0xEE, 0xEE}));
-  EXPECT_EQ(w.incoming.size(), 3u);
-  EXPECT_EQ(Transact(-1, 0, 100, 8).first, 1);
+  const struct {
+    Bytes arriving;
+    int32_t count;
+    uint8_t terminator;
+    size_t capacity;
+    Got got;
+    size_t left;  // bytes still waiting afterwards
+  } cases[] = {
+      {{1, 2, 3, 4, 5}, 3, 0, 4, {0, {1, 2, 3, 0, 0xEE}}, 2},
+      {{}, 2, 0, 3, {0, {4, 5, 0, 0xEE}}, 0},
+      {{7, 8, 9}, 3, 0, 3, {1, {0xEE, 0xEE, 0xEE, 0xEE}}, 3},  // no room: nothing is read
+      {{}, -1, 0, 8, {1, Bytes(9, 0xEE)}, 3},
+      {{}, 3, 0, 0, {1, {0xEE}}, 3},
+      {{0x41, 0x42, 0x0D, 0x43}, 0, 0x0D, 3, {0, {0x41, 0x42, 0x00, 0xEE}}, 1},  // terminator consumed
+      {{0x31, 0x32, 0x33, 0x34, 0x8D}, 0, 0x8D, 3, {1, {0x31, 0x32, 0xEE, 0xEE}}, 2},
+      {{0x31, 0x32, 0x8D}, 0, 0x8D, 3, {0, {0x31, 0x32, 0x00, 0xEE}}, 0},  // an exact fit
+  };
+  for (const auto& c : cases) {
+    if (c.count == 0) w.incoming.clear();
+    w.Arrive(w.nowMs, c.arriving);
+    EXPECT_EQ(Transact(c.count, c.terminator, 300, c.capacity), c.got) << c.count << " " << c.capacity;
+    EXPECT_EQ(w.incoming.size(), c.left);
+  }
 }
 
-TEST_F(BusOps, TerminatorModeStopsAtTheTerminatorAndFailsWhenTheAnswerDoesNotFit) {
-  FakeWire& w = Wire();
-  w.Arrive(0, {0x41, 0x42, 0x0D, 0x43});
-  EXPECT_EQ(Transact(0, 0x0D, 300, 3), Got(0, {0x41, 0x42, 0x00, 0xEE}));
-  ASSERT_EQ(w.incoming.size(), 1u);  // the terminator is consumed, the next byte stays
-  w.incoming.clear();
-
-  // The answer up to 0x8D needs 4 bytes and the zero byte; the caller has room for 3.
-  w.Arrive(w.nowMs, {0x31, 0x32, 0x33, 0x34, 0x8D});
-  EXPECT_EQ(Transact(0, 0x8D, 300, 3), Got(1, {0x31, 0x32, 0xEE, 0xEE}));
-  w.incoming.clear();
-
-  // An exact fit works: 2 bytes and the zero byte in 3.
-  w.Arrive(w.nowMs, {0x31, 0x32, 0x8D});
-  EXPECT_EQ(Transact(0, 0x8D, 300, 3), Got(0, {0x31, 0x32, 0x00, 0xEE}));
-
-  // A terminator that never comes is a time-out on the last byte.
-  Restart().Arrive(0, {0x31});
-  EXPECT_THAT(Took([] { EXPECT_EQ(Transact(0, 0x0D, 100, 8).first, 1); }), Within(100, 152));
-}
-
-TEST_F(BusOps, SendEchoComparesEveryByteOfTheEcho) {
+TEST_F(BusOps, SendEchoChecksEveryByteOfTheEchoUpTo299Bytes) {
   FakeWire& w = Wire();
   w.echo = true;
   const uint8_t pair[] = {0x81, 0x7E};
   EXPECT_EQ(BusSendEcho(kPort, pair, 2, 0), 0);
-  // The second byte comes back wrong: both came, the check fails.
-  w.echoAs[3] = 0x7F;
+  w.echoAs[3] = 0x7F;  // the second byte comes back wrong: both came, the check fails
   EXPECT_EQ(BusSendEcho(kPort, pair, 2, 0), 1);
   EXPECT_TRUE(w.incoming.empty());
-  EXPECT_EQ(w.written, (std::vector<uint8_t>{0x81, 0x7E, 0x81, 0x7E}));
+  EXPECT_EQ(w.written, (Bytes{0x81, 0x7E, 0x81, 0x7E}));
 
-  // 299 bytes is the most; 300 is refused and nothing is sent.
-  std::vector<uint8_t> block(300, 0x5A);
+  Bytes block(300, 0x5A);
   EXPECT_EQ(BusSendEcho(kPort, block.data(), 299, 0), 0);
   w.written.clear();
   EXPECT_EQ(BusSendEcho(kPort, block.data(), 300, 0), 1);
   EXPECT_EQ(BusSendEcho(kPort, block.data(), -1, 0), 1);
   EXPECT_TRUE(w.written.empty());
-}
-
-TEST_F(BusOps, SendEchoWaits100MsUpTo20BytesAnd500MsAbove) {
-  FakeWire& w = Restart();
-  std::vector<uint8_t> bytes(21, 0x33);
-  EXPECT_THAT(Took([&] { EXPECT_EQ(BusSendEcho(kPort, bytes.data(), 20, 0), 1); }), Within(100, 151));
-  EXPECT_THAT(Took([&] { EXPECT_EQ(BusSendEcho(kPort, bytes.data(), 21, 0), 1); }), Within(500, 551));
-
-  // Send only: nothing is read, whatever waits on the line.
+  // Nothing to send, or send only: nothing is read, whatever waits on the line, and no waiting.
+  w.echo = false;
   w.Arrive(w.nowMs, {0x99});
-  EXPECT_EQ(BusSendEcho(kPort, bytes.data(), 2, 1), 0);
+  const double before = w.nowMs;
+  EXPECT_EQ(BusSendEcho(kPort, block.data(), 0, 0), 0);
+  EXPECT_EQ(BusSendEcho(kPort, block.data(), 2, 1), 0);
+  EXPECT_EQ(w.written, (Bytes{0x5A, 0x5A}));
   EXPECT_EQ(w.incoming.size(), 1u);
+  EXPECT_LE(w.nowMs - before, 2);
 }
 
 TEST_F(BusOps, DrainEndsAfterTheQuietTimeOrAfterFiveSecondsOfNoise) {
   FakeWire& w = Restart();
   const auto drain = [] { BusDrain(kPort, 100); };
-  EXPECT_THAT(Took(drain), Within(100, 151));  // quiet line
-  w.Arrive(10, std::vector<uint8_t>(14, 0x55), 30);  // the last at 400 ms
-  EXPECT_THAT(Took(drain), Within(500, 552));
+  w.Arrive(10, Bytes(14, 0x55), 30);  // the last at 400 ms
+  double ms = Took(drain);
+  EXPECT_GE(ms, 500);
+  EXPECT_LE(ms, 552);
   EXPECT_TRUE(w.incoming.empty());
-  // A line that never falls quiet: a byte every 10 ms for a minute.
-  w.Arrive(0, std::vector<uint8_t>(6000, 0x55), 10);
-  EXPECT_THAT(Took(drain), Within(5000, 5100));
+  w.Arrive(0, Bytes(6000, 0x55), 10);  // a byte every 10 ms for a minute
+  ms = Took(drain);
+  EXPECT_GE(ms, 5000);
+  EXPECT_LE(ms, 5100);
   EXPECT_FALSE(w.incoming.empty());
 }
 
@@ -212,6 +199,7 @@ TEST_F(BusOps, OperationsOnAPortThatIsNotOpenFailAtOnce) {
     EXPECT_EQ(BusTransact(port, 0, 0x0D, 0, reply, sizeof reply), 1);
     EXPECT_EQ(BusSend(port, &byte, 1), 1);
     EXPECT_EQ(BusSendEcho(port, &byte, 1, 0), 1);
+    EXPECT_EQ(BusSendEcho(port, &byte, 1, 1), 1);
     BusDrain(port, 100);
   }
   EXPECT_EQ(w.looks, looks);
@@ -235,13 +223,13 @@ TEST(BusStart, SequenceSendsGaugeBytesThenWakeByteAndStart) {
 }
 
 TEST(BusStart, FailedOpenIsReportedAndLeavesTheClosingToTheCaller) {
-  FakeWireScope scope(true);
-  Wire().failApplyNumber = 1;  // the 115200-baud settings are refused
-  EXPECT_EQ(BusStartSequence(7), 1);
-  EXPECT_TRUE(BusPortIsOpen(7));
-  CloseBusPort(7);
-  EXPECT_FALSE(BusPortIsOpen(7));
-  EXPECT_EQ(Wire().Events().back(), "close");
+  for (int failing : {0, 1}) {  // the 4800-baud or the 115200-baud settings are refused
+    FakeWireScope scope(true);
+    Wire().failApplyNumber = failing;
+    EXPECT_EQ(BusStartSequence(7), 1);
+    EXPECT_TRUE(BusPortIsOpen(7));
+    EXPECT_EQ(Wire().written.size(), failing == 0 ? 0u : 3u);
+  }
 }
 
 }  // namespace

@@ -9,74 +9,31 @@
 #include "api/call_frame.h"
 #include "colours/colour_platform.h"
 #include "fake_lang.h"
-#include "lang/fixed_message.h"
 #include "test_helpers.h"
 
 namespace s470 {
 namespace {
 
+using Bytes = std::vector<uint8_t>;
 const std::u16string kKey = u"SOFTWARE\\ORV\\MERIDEX";
 const Colour kDefaults[8] = {0xF2FFFF, 0xD0E9F0, 0xD0E9F0, 0, 0, 0xF2FFFF, 0xC8D0D4, 0xC8D0D4};
 
 // The registry's form of an 8-bit text: the characters and the NUL.
-std::vector<uint8_t> Narrow8(const std::string& text) {
-  std::vector<uint8_t> b = ToBytes(text);
+Bytes Narrow8(const std::string& text) {
+  Bytes b = ToBytes(text);
   b.push_back(0);
   return b;
 }
 // UTF-16LE, each byte followed by a zero byte; with `tail` extra bytes of the wide NUL.
-std::vector<uint8_t> Wide16(const std::string& text, size_t tail) {
-  std::vector<uint8_t> b;
-  for (char c : text) {
-    b.push_back(static_cast<uint8_t>(c));
-    b.push_back(0);
-  }
+Bytes Wide16(const std::string& text, size_t tail) {
+  Bytes b;
+  for (char c : text) b.insert(b.end(), {static_cast<uint8_t>(c), 0});
   b.insert(b.end(), tail, 0);
   return b;
 }
 
-class ColoursTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ResetFakeBrushes();
-    SetFakeNtPlatform(false);
-    TakeFixedMessages();
-  }
-  void TearDown() override { SetFakeNtPlatform(true); }
-
-  void AddValue(const std::u16string& name, const std::vector<uint8_t>& data, uint32_t type = kRegSz) {
-    lang_.registry[kKey].push_back({name, FakeLang::RegValue{type, data}});
-  }
-  const std::vector<std::pair<std::u16string, FakeLang::RegValue>>& Values() {
-    return lang_.registry[kKey];
-  }
-  const std::vector<uint8_t>* ValueData(const std::u16string& name) {
-    for (const auto& [n, v] : lang_.registry[kKey])
-      if (n == name) return &v.data;
-    return nullptr;
-  }
-  Colour ColourOf(int16_t role) { return Get(role).first; }
-  Brush BrushOf(int16_t role) { return Get(role).second; }
-  std::pair<Colour, Brush> Get(int16_t role) {
-    std::pair<Colour, Brush> got{0, 0};
-    GetColour(role, &got.first, &got.second);
-    return got;
-  }
-  void ExpectAllBrushesGone() {
-    const FakeBrushCounts counts = FakeBrushes();
-    EXPECT_EQ(counts.alive, 0);
-    EXPECT_EQ(counts.badDeletes, 0);
-    EXPECT_EQ(counts.created, counts.deleted);
-    for (int16_t role = 0; role < kColourRoles; ++role) EXPECT_EQ(BrushOf(role), 0u) << role;
-  }
-
-  FakeLang lang_;
-};
-
-// --- The text of a value ---
-
 // A copy of exactly the data's length, so a read past it is a fault the sanitizers see.
-std::pair<Colour, bool> Parse(std::vector<uint8_t> exact) {
+std::pair<Colour, bool> Parse(Bytes exact) {
   bool wide = false;
   const Colour colour = ParseColourText(exact.data(), exact.size(), &wide);
   return {colour, wide};
@@ -84,14 +41,13 @@ std::pair<Colour, bool> Parse(std::vector<uint8_t> exact) {
 
 // Red, green and blue each ended by a blank; a zero byte met on the way marks a wide text.
 TEST(ColourText, ParsesTheComponentsAndStaysInsideTheData) {
-  std::vector<uint8_t> longText(1000, '0');  // nothing past 1000 bytes is looked at
+  Bytes longText(1000, '0');  // nothing past 1000 bytes is looked at
   for (uint8_t b : ToBytes(" 5 6 ")) longText.push_back(b);
   const struct {
-    std::vector<uint8_t> data;
+    Bytes data;
     Colour colour;
     bool wide;
   } cases[] = {
-      {ToBytes("255 255 242 "), 0xF2FFFF, false},
       {Narrow8("240 233 208 "), 0xD0E9F0, false},  // the NUL after the third blank is never reached
       {ToBytes("258 513 1024 "), 0x000102, false},  // each component modulo 256
       {ToBytes(" 255 255 "), 0xFFFF00, false},  // an empty field stays 0
@@ -111,35 +67,21 @@ TEST(ColourText, ParsesTheComponentsAndStaysInsideTheData) {
       // blanks is one endless red field.
       {ToBytes("A 0 0 "), 17, false},     // 'A' - '0'
       {ToBytes("-1 0 0 "), 0xE3, false},  // (-3) * 10 + 1, low 8 bits
-      {std::vector<uint8_t>(1000, '9'), 0xFF, false},  // 10^1000 - 1 is 255 modulo 256
+      {Bytes(1000, '9'), 0xFF, false},  // 10^1000 - 1 is 255 modulo 256
       {longText, 0, false},
   };
   for (const auto& c : cases)
     EXPECT_EQ(Parse(c.data), std::make_pair(c.colour, c.wide)) << Text(c.data).substr(0, 20);
 }
 
-TEST(ColourText, WrittenAsDecimalsEachFollowedByABlank) {
-  EXPECT_EQ(ColourText(0xF2FFFF), "255 255 242 ");
-  EXPECT_EQ(ColourText(0x000000), "0 0 0 ");
-  EXPECT_EQ(ColourText(0xFF0000), "0 0 255 ");
+TEST(ColourText, WrittenAsDecimalsEachFollowedByABlankAndReadBack) {
   EXPECT_EQ(ColourText(0x12030201), "1 2 3 ");  // bits 24 to 31 are not part of the colour
   EXPECT_EQ(ColourText(0x64090A), "10 9 100 ");
-  // Every component value reads back as itself, in 8-bit and in wide form.
   for (Colour v = 0; v < 256; ++v) {
     const Colour colour = v | (255 - v) << 8 | (v * 7 % 256) << 16;
     EXPECT_EQ(Parse(Narrow8(ColourText(colour))).first, colour);
     EXPECT_EQ(Parse(Wide16(ColourText(colour), 1)).first, colour);
   }
-}
-
-TEST(ColourText, ValueNames) {
-  EXPECT_EQ(ColourRoleOfName("COLOR 00"), 0);
-  EXPECT_EQ(ColourRoleOfName("COLOR 07"), 7);
-  EXPECT_EQ(ColourRoleOfName("COLOR 19"), 19);
-  EXPECT_EQ(ColourRoleOfName("COLOR 05 old"), 5);  // what follows the digits does not count
-  for (const char* name : {"COLOR 20", "COLOR 42", "COLOR 99", "COLOR 7x", "COLOR x7", "COLOR 5",
-                           "COLOR ", "COLOR", "COLOR05", "color 05", "COLOUR 05", ""})
-    EXPECT_EQ(ColourRoleOfName(name), -1) << name;
 }
 
 TEST(ColourRule, RoleOfEachControlColourMessage) {
@@ -152,80 +94,106 @@ TEST(ColourRule, RoleOfEachControlColourMessage) {
       {0x0138, 1},   // WM_CTLCOLORSTATIC
       {0x0132, -1},  // WM_CTLCOLORMSGBOX
       {0x0111, -1},  // WM_COMMAND
-      {0x0110, -1},  // WM_INITDIALOG
   };
   for (const auto& [message, role] : cases) EXPECT_EQ(ColourRoleForMessage(message), role) << message;
 }
 
-// --- Loading and saving ---
-
-TEST_F(ColoursTest, NoKeyGivesTheDefaultsAndSavesEightValues8Bit) {
-  LoadColours();
-  EXPECT_EQ(GetWideRegistryFlag(), 0);
-  for (int16_t role = 0; role < 8; ++role) {
-    EXPECT_EQ(ColourOf(role), kDefaults[role]) << role;
-    ASSERT_NE(BrushOf(role), 0u) << role;
-    EXPECT_EQ(FakeBrushColour(BrushOf(role)), kDefaults[role]) << role;
+class ColoursTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetFakeBrushes();
+    SetFakeNtPlatform(false);
   }
-  for (int16_t role = 8; role < kColourRoles; ++role) EXPECT_EQ(BrushOf(role), 0u) << role;
-  EXPECT_EQ(FakeBrushes().alive, 8);
-  SaveColours();
+  void TearDown() override { SetFakeNtPlatform(true); }
 
+  void Add(const std::u16string& name, const Bytes& data) {
+    lang_.registry[kKey].push_back({name, FakeLang::RegValue{kRegSz, data}});
+  }
+  size_t ValueCount() { return lang_.registry[kKey].size(); }
+  const Bytes* Value(const std::u16string& name) {
+    for (const auto& [n, v] : lang_.registry[kKey])
+      if (n == name) return &v.data;
+    return nullptr;
+  }
+  static std::pair<Colour, Brush> Get(int16_t role) {
+    std::pair<Colour, Brush> got{7, 7};
+    GetColour(role, &got.first, &got.second);
+    return got;
+  }
+  // The colours of the roles, and a brush of that colour for exactly the roles that have one.
+  void ExpectColours(const std::vector<std::pair<int16_t, Colour>>& want) {
+    int brushes = 0;
+    for (const auto& [role, colour] : want) {
+      EXPECT_EQ(Get(role).first, colour) << role;
+      EXPECT_EQ(FakeBrushColour(Get(role).second), colour) << role;
+      ++brushes;
+    }
+    EXPECT_EQ(FakeBrushes().alive, brushes);
+  }
+  std::vector<std::pair<int16_t, Colour>> Defaults() {
+    std::vector<std::pair<int16_t, Colour>> d;
+    for (int16_t role = 0; role < 8; ++role) d.push_back({role, kDefaults[role]});
+    return d;
+  }
+  void ExpectAllBrushesGone() {
+    const FakeBrushCounts counts = FakeBrushes();
+    EXPECT_EQ(counts.alive, 0);
+    EXPECT_EQ(counts.badDeletes, 0);
+    EXPECT_EQ(counts.created, counts.deleted);
+    for (int16_t role = 0; role < kColourRoles; ++role) EXPECT_EQ(Get(role).second, 0u) << role;
+  }
+
+  FakeLang lang_;
+};
+
+TEST_F(ColoursTest, NoKeyGivesTheDefaultsSavedAs8BitOrOnNtWideWithOneByteOfTheNul) {
   const char* texts[8] = {"255 255 242 ", "240 233 208 ", "240 233 208 ", "0 0 0 ",
                           "0 0 0 ",       "255 255 242 ", "212 208 200 ", "212 208 200 "};
-  ASSERT_EQ(Values().size(), 8u);
-  for (int role = 0; role < 8; ++role) {
-    EXPECT_EQ(Values()[role].first, u"COLOR 0" + std::u16string(1, char16_t(u'0' + role)));
-    EXPECT_EQ(Values()[role].second.type, kRegSz);
-    EXPECT_EQ(Values()[role].second.data, Narrow8(texts[role])) << role;  // length: characters + 1
+  for (bool nt : {false, true}) {
+    SCOPED_TRACE(nt ? "NT" : "9x");
+    lang_.registry.clear();
+    SetFakeNtPlatform(nt);
+    LoadColours();
+    EXPECT_EQ(GetWideRegistryFlag(), nt ? 1 : 0);
+    ExpectColours(Defaults());
+    SaveColours();
+    ASSERT_EQ(ValueCount(), 8u);
+    for (int role = 0; role < 8; ++role) {
+      EXPECT_EQ(lang_.registry[kKey][role].first, u"COLOR 0" + std::u16string(1, char16_t(u'0' + role)));
+      EXPECT_EQ(lang_.registry[kKey][role].second.type, kRegSz);
+      EXPECT_EQ(lang_.registry[kKey][role].second.data, nt ? Wide16(texts[role], 1) : Narrow8(texts[role]));
+    }
+    ExpectAllBrushesGone();
   }
-  ExpectAllBrushesGone();
-}
-
-TEST_F(ColoursTest, OnNtTheValuesAreWrittenWideWithOneByteOfTheNul) {
-  SetFakeNtPlatform(true);
-  LoadColours();
-  EXPECT_EQ(GetWideRegistryFlag(), 1);
-  SaveColours();
-  ASSERT_EQ(Values().size(), 8u);
-  // 12 characters: 24 bytes of text and the first byte of the wide NUL.
-  EXPECT_EQ(*ValueData(u"COLOR 01"), Wide16("240 233 208 ", 1));
-  EXPECT_EQ(*ValueData(u"COLOR 03"), Wide16("0 0 0 ", 1));
-  ExpectAllBrushesGone();
 }
 
 TEST_F(ColoursTest, StoredColoursAreUsedAndSavedBackUnchanged) {
-  AddValue(u"COLOR 05", Narrow8("0 0 255 "));
+  Add(u"COLOR 00", Narrow8("9 8 7 "));
+  Add(u"COLOR 05", Narrow8("0 0 255 "));
   // Higher roles are kept only when the registry names them.
-  AddValue(u"COLOR 19", Narrow8("1 2 3 "));
-  AddValue(u"COLOR 12", Narrow8("10 20 30 "));
+  Add(u"COLOR 19", Narrow8("1 2 3 "));
   // A long value (more than the 500 bytes offered) does not hide the colours after it.
-  AddValue(u"Path", std::vector<uint8_t>(800, 'x'));
-  AddValue(u"COLOR 06", Narrow8("1 1 1 "));
+  Add(u"Path", Bytes(800, 'x'));
   // Two values for one role: the last counts and no brush is left behind.
-  AddValue(u"COLOR 04", Narrow8("1 1 1 "));
-  AddValue(u"COLOR 04 old", Narrow8("2 2 2 "));
+  Add(u"COLOR 04", Narrow8("1 1 1 "));
+  Add(u"COLOR 04 old", Narrow8("2 2 2 "));
   LoadColours();
   EXPECT_EQ(lang_.closedKeys, 1);
-  EXPECT_EQ(ColourOf(5), 0xFF0000u);
-  EXPECT_EQ(FakeBrushColour(BrushOf(5)), 0xFF0000u);
-  EXPECT_EQ(ColourOf(1), 0xD0E9F0u);
-  EXPECT_EQ(ColourOf(19), 0x030201u);
-  EXPECT_EQ(ColourOf(12), 0x1E140Au);
-  EXPECT_EQ(BrushOf(11), 0u);
-  EXPECT_EQ(ColourOf(6), 0x010101u);
-  EXPECT_EQ(ColourOf(4), 0x020202u);
-  EXPECT_EQ(FakeBrushes().alive, 8 + 2);
+  auto want = Defaults();
+  want[0].second = 0x070809;
+  want[4].second = 0x020202;
+  want[5].second = 0xFF0000;
+  want.push_back({19, 0x030201});
+  ExpectColours(want);
+  EXPECT_EQ(Get(11), (std::pair<Colour, Brush>{0, 0}));
   EXPECT_EQ(GetWideRegistryFlag(), 0);
   SaveColours();
-  EXPECT_EQ(*ValueData(u"COLOR 05"), Narrow8("0 0 255 "));
-  EXPECT_EQ(*ValueData(u"COLOR 19"), Narrow8("1 2 3 "));
-  EXPECT_EQ(*ValueData(u"COLOR 12"), Narrow8("10 20 30 "));
-  EXPECT_EQ(ValueData(u"COLOR 11"), nullptr);
-  EXPECT_EQ(*ValueData(u"COLOR 06"), Narrow8("1 1 1 "));
-  EXPECT_EQ(ValueData(u"Path")->size(), 800u);
-  EXPECT_EQ(*ValueData(u"COLOR 04"), Narrow8("2 2 2 "));
-  EXPECT_EQ(Values().size(), 8u + 2 + 2);  // and "Path", "COLOR 04 old"
+  EXPECT_EQ(*Value(u"COLOR 00"), Narrow8("9 8 7 "));
+  EXPECT_EQ(*Value(u"COLOR 05"), Narrow8("0 0 255 "));
+  EXPECT_EQ(*Value(u"COLOR 19"), Narrow8("1 2 3 "));
+  EXPECT_EQ(Value(u"Path")->size(), 800u);
+  EXPECT_EQ(*Value(u"COLOR 04"), Narrow8("2 2 2 "));
+  EXPECT_EQ(ValueCount(), 8u + 1 + 2);  // and "Path", "COLOR 04 old"
   EXPECT_EQ(lang_.closedKeys, 2);
   ExpectAllBrushesGone();
 
@@ -233,42 +201,39 @@ TEST_F(ColoursTest, StoredColoursAreUsedAndSavedBackUnchanged) {
   // and saved.
   lang_.registry.clear();
   LoadColours();
-  EXPECT_EQ(ColourOf(19), 0x030201u);
-  EXPECT_EQ(BrushOf(19), 0u);
+  EXPECT_EQ(Get(19), (std::pair<Colour, Brush>{0x030201, 0}));
   SaveColours();
-  EXPECT_EQ(ValueData(u"COLOR 19"), nullptr);
-  EXPECT_EQ(Values().size(), 8u);
+  EXPECT_EQ(Value(u"COLOR 19"), nullptr);
+  EXPECT_EQ(ValueCount(), 8u);
 }
 
-TEST_F(ColoursTest, WideDataOnANonNtPlatformMakesEveryValueWide) {
-  AddValue(u"COLOR 02", {0x31, 0x00, 0x20, 0x00, 0x32, 0x00, 0x20, 0x00, 0x33, 0x00, 0x20, 0x00});
+TEST_F(ColoursTest, WideDataOnANonNtPlatformMakesEveryValueWideForThisCall) {
+  Add(u"COLOR 02", Wide16("1 2 3 ", 2));
   LoadColours();
   EXPECT_EQ(GetWideRegistryFlag(), 1);
-  EXPECT_EQ(ColourOf(2), 0x030201u);
+  EXPECT_EQ(Get(2).first, 0x030201u);
   SaveColours();
-  EXPECT_EQ(*ValueData(u"COLOR 02"), Wide16("1 2 3 ", 1));
-  EXPECT_EQ(*ValueData(u"COLOR 00"), Wide16("255 255 242 ", 1));
-  // The next call starts from the platform again: without wide data, 8-bit values.
+  EXPECT_EQ(*Value(u"COLOR 02"), Wide16("1 2 3 ", 1));
+  EXPECT_EQ(*Value(u"COLOR 00"), Wide16("255 255 242 ", 1));
   lang_.registry[kKey].clear();
   LoadColours();
   EXPECT_EQ(GetWideRegistryFlag(), 0);
   SaveColours();
-  EXPECT_EQ(*ValueData(u"COLOR 00"), Narrow8("255 255 242 "));
-  EXPECT_EQ(*ValueData(u"COLOR 02"), Narrow8("240 233 208 "));  // defaults again
+  EXPECT_EQ(*Value(u"COLOR 02"), Narrow8("240 233 208 "));  // defaults, 8-bit again
 }
 
-TEST_F(ColoursTest, ValuesThatAreNotColoursAreIgnoredAndKept) {
-  const std::vector<uint8_t> junk = Narrow8("9 9 9 ");
-  for (const char16_t* name : {u"COLOR 7x", u"COLOR 42", u"COLOR 20", u"COLOR 5", u"COLOR",
-                               u"color 05", u"COLOUR 05", u"XCOLOR 05", u"", u"COLOR \x0665\x0660"})
-    AddValue(name, junk);
+TEST_F(ColoursTest, NamesThatAreNoRoleAreIgnoredAndKept) {
+  const Bytes junk = Narrow8("9 9 9 ");
+  const std::u16string names[] = {u"COLOR 7x", u"COLOR x7", u"COLOR 42", u"COLOR 20", u"COLOR 99",
+                                  u"COLOR 5", u"COLOR ", u"COLOR05", u"color 05", u"COLOUR 05",
+                                  u"XCOLOR 05", u"", u"COLOR \x0665\x0660"};
+  for (const auto& name : names) Add(name, junk);
   LoadColours();
-  for (int16_t role = 0; role < 8; ++role) EXPECT_EQ(ColourOf(role), kDefaults[role]) << role;
-  for (int16_t role = 8; role < kColourRoles; ++role) EXPECT_EQ(BrushOf(role), 0u) << role;
+  ExpectColours(Defaults());
   SaveColours();
-  EXPECT_EQ(Values().size(), 10u + 8u);
-  EXPECT_EQ(*ValueData(u"COLOR 42"), junk);
-  EXPECT_EQ(*ValueData(u"COLOR 07"), Narrow8("212 208 200 "));
+  EXPECT_EQ(ValueCount(), std::size(names) + 8u);
+  for (const auto& name : names) EXPECT_EQ(*Value(name), junk);
+  EXPECT_EQ(*Value(u"COLOR 07"), Narrow8("212 208 200 "));
   ExpectAllBrushesGone();
 }
 
@@ -279,59 +244,37 @@ TEST_F(ColoursTest, KeyThatCannotBeCreatedWritesNothingAndStillDeletesTheBrushes
   EXPECT_TRUE(lang_.registry.empty());
   EXPECT_EQ(lang_.closedKeys, 0);
   ExpectAllBrushesGone();
-}
-
-TEST_F(ColoursTest, ColoursOutsideTheTableAreNone) {
+  // Roles outside the table have no colour, and a call without a place to store does nothing.
   LoadColours();
-  std::pair<Colour, Brush> got{7, 7};
-  GetColour(-1, &got.first, &got.second);
-  EXPECT_EQ(got, (std::pair<Colour, Brush>{0, 0}));
-  GetColour(20, &got.first, &got.second);
-  EXPECT_EQ(got.second, 0u);
-  GetColour(1, nullptr, nullptr);  // no place to store: nothing happens
+  EXPECT_EQ(Get(-1), (std::pair<Colour, Brush>{0, 0}));
+  EXPECT_EQ(Get(20), (std::pair<Colour, Brush>{0, 0}));
+  GetColour(1, nullptr, nullptr);
   SaveColours();
 }
 
-// --- The call frame ---
-
+// The call frame loads the colours before the work and saves them after it, also when it throws.
 TEST_F(ColoursTest, CallFrameBracketsTheWorkWithTheColours) {
-  AddValue(u"COLOR 05", Narrow8("0 0 255 "));
+  Add(u"COLOR 05", Narrow8("0 0 255 "));
   bool ran = false;
   const int16_t result = RunCallFrame(nullptr, 0x0301, 9, [&]() -> int16_t {
     ran = true;
-    EXPECT_EQ(ColourOf(5), 0xFF0000u);
-    EXPECT_NE(BrushOf(5), 0u);
-    EXPECT_NE(BrushOf(1), 0u);
-    EXPECT_EQ(Values().size(), 1u);  // nothing saved yet
+    EXPECT_EQ(Get(5).first, 0xFF0000u);
+    EXPECT_NE(Get(1).second, 0u);
+    EXPECT_EQ(ValueCount(), 1u);  // nothing saved yet
     return 4;
   });
   EXPECT_TRUE(ran);
   EXPECT_EQ(result, 4);
   EXPECT_EQ(lang_.language, 1);
-  EXPECT_EQ(Values().size(), 8u);
-  EXPECT_EQ(*ValueData(u"COLOR 05"), Narrow8("0 0 255 "));
+  EXPECT_EQ(ValueCount(), 8u);
+  EXPECT_EQ(*Value(u"COLOR 05"), Narrow8("0 0 255 "));
   ExpectAllBrushesGone();
-}
 
-TEST_F(ColoursTest, CallFrameSavesTheColoursEvenWhenTheWorkThrows) {
+  lang_.registry.clear();
   EXPECT_THROW(RunCallFrame(nullptr, 0x0001, 1, []() -> int16_t { throw std::runtime_error("x"); }),
                std::runtime_error);
-  EXPECT_EQ(Values().size(), 8u);
+  EXPECT_EQ(ValueCount(), 8u);
   ExpectAllBrushesGone();
-}
-
-TEST_F(ColoursTest, CallFrameWithoutLanguageDllDoesNoWorkAndTouchesNoColour) {
-  SetLang(nullptr);
-  bool ran = false;
-  const int16_t result = RunCallFrame(nullptr, 0x0001, 1, [&]() -> int16_t {
-    ran = true;
-    return 0;
-  });
-  EXPECT_FALSE(ran);
-  EXPECT_EQ(result, 1);
-  EXPECT_TRUE(lang_.registry.empty());
-  EXPECT_EQ(FakeBrushes().created, 0);
-  EXPECT_EQ(TakeFixedMessages().size(), 1u);
 }
 
 }  // namespace

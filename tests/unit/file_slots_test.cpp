@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "lang/text16.h"
+#include "slots/slot_file.h"
 #include "test_files.h"
 
 namespace s470 {
@@ -14,19 +15,53 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
+// The platform's file layer with one step made to fail, counting the handles opened and closed.
+struct FailingFiles {
+  static inline std::string fail;  // "length", "length after resize", "size", "read", "write"
+  static inline int opened = 0, closed = 0, lengths = 0;
+  static bool Length(FileHandle f, uint32_t* length) {
+    const bool ok = kPlatformSlotFiles.length(f, length);
+    if (fail == "size") *length = UINT32_MAX;  // more than can be held
+    return ok && fail != (++lengths == 1 ? "length" : "length after resize");
+  }
+  static inline const SlotFileLayer kLayer = {
+      [](const char16_t* path) {
+        ++opened;
+        return kPlatformSlotFiles.open(path);
+      },
+      Length, [](FileHandle f, uint32_t length) { return kPlatformSlotFiles.setEnd(f, length); },
+      [](FileHandle f, uint32_t offset, uint8_t* buffer, uint32_t count) {
+        return kPlatformSlotFiles.read(f, offset, buffer, count) - (fail == "read" ? 1 : 0);
+      },
+      [](FileHandle f, uint32_t offset, const uint8_t* buffer, uint32_t count) {
+        return kPlatformSlotFiles.write(f, offset, buffer, fail == "write" ? count / 2 : count);
+      },
+      [](FileHandle f) {
+        ++closed;
+        kPlatformSlotFiles.close(f);
+      }};
+};
+
 class FileSlotsTest : public ::testing::Test {
  protected:
   void TearDown() override {
     for (int16_t s = 0; s < kSlotCount; ++s) CloseFileSlot(s);
+    SetSlotFileLayer(nullptr);
   }
   int16_t Open(int16_t slot, const std::string& path, int32_t size = kSetupFileSize) {
     return OpenFileSlot(slot, FromUtf8(path).c_str(), size);
+  }
+  static Bytes Image(int16_t slot) {
+    Bytes b(GetSlotSize(slot));
+    for (uint32_t a = 0; a < b.size(); ++a) b[a] = GetSlotByte(slot, a);
+    return b;
   }
   TempDir dir_;
 };
 
 // A setup file is brought to 7500 bytes: whole 1000-byte blocks zeroed, the tail kept, word 0
-// all ones; one of the right size is taken as it is, and so is any file opened with size 0.
+// all ones; one of the right size is taken as it is, and so is any file opened with size 0 or
+// less. The close writes the image back.
 TEST_F(FileSlotsTest, OpeningBringsASetupFileToItsSizeAndCloseWritesTheImage) {
   Bytes exact(7500), longer(8000);
   for (size_t i = 0; i < longer.size(); ++i) {
@@ -44,7 +79,9 @@ TEST_F(FileSlotsTest, OpeningBringsASetupFileToItsSizeAndCloseWritesTheImage) {
   } cases[] = {{"new file", std::nullopt, kSetupFileSize, Bytes(7500, 0), true},
                {"exact size", exact, kSetupFileSize, exact, false},
                {"longer", longer, kSetupFileSize, cut, true},
-               {"size 0: not a setup file", Bytes{1, 2, 3, 4, 5}, 0, Bytes{1, 2, 3, 4, 5}, false}};
+               {"size 0: not a setup file", Bytes{1, 2, 3, 4, 5}, 0, Bytes{1, 2, 3, 4, 5}, false},
+               {"negative size", Bytes{1, 2, 3, 4, 5}, -7500, Bytes{1, 2, 3, 4, 5}, false},
+               {"other sizes get no word 0", Bytes{1, 2, 3}, 2000, Bytes(2000, 0), false}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const std::string path = dir_.Path(std::string(c.name) + ".bin");
@@ -53,15 +90,13 @@ TEST_F(FileSlotsTest, OpeningBringsASetupFileToItsSizeAndCloseWritesTheImage) {
     EXPECT_EQ(ReadFileBytes(path), c.onOpen);
     Bytes image = c.onOpen;
     if (c.wordZeroSet) image[0] = image[1] = 0xFF;
-    ASSERT_EQ(GetSlotSize(0), image.size());
-    for (uint32_t a = 0; a < image.size(); ++a) ASSERT_EQ(GetSlotByte(0, a), image[a]) << a;
-    EXPECT_EQ(GetSlotWord(0, 0), image[0] | image[1] << 8);
+    EXPECT_EQ(Image(0), image);
     ASSERT_EQ(CloseFileSlot(0), 0);
     EXPECT_EQ(ReadFileBytes(path), image);
   }
 }
 
-TEST_F(FileSlotsTest, WordsAreLittleEndianAndOutOfRangeAccessIsHarmless) {
+TEST_F(FileSlotsTest, EachSlotHoldsItsOwnFileWordsLittleEndianOutOfRangeHarmless) {
   const std::string path = dir_.Path("w.s47");
   ASSERT_EQ(Open(0, path), 0);
   SetSlotWord(0, 10, 0x1234);
@@ -73,18 +108,24 @@ TEST_F(FileSlotsTest, WordsAreLittleEndianAndOutOfRangeAccessIsHarmless) {
   SetSlotByte(0, 0xFFFFFFFF, 0x55);
   EXPECT_EQ(GetSlotByte(0, 7499), 0);
   EXPECT_EQ(GetSlotWord(0, 7499), 0);
-  EXPECT_EQ(GetSlotByte(0, 7500), 0);
+  // A new setup-size file in another slot marks its own word 0, not slot 0's.
+  SetSlotWord(0, 0, 0x0102);
+  ASSERT_EQ(Open(3, dir_.Path("other.s47")), 0);
+  EXPECT_EQ(GetSlotWord(3, 0), 0xFFFF);
+  EXPECT_EQ(GetSlotWord(0, 0), 0x0102);
   // Slots that are not open, or do not exist.
   EXPECT_EQ(GetSlotByte(5, 0), 0);
   EXPECT_EQ(GetSlotWord(-1, 0), 0);
   SetSlotByte(20, 0, 1);
   EXPECT_EQ(GetSlotSize(20), 0u);
   EXPECT_EQ(Open(20, path, 0), 1);
+  EXPECT_EQ(Open(0, dir_.Path("no/such/dir/x.s47")), 1);
+  EXPECT_FALSE(IsSlotOpen(0));
 }
 
 // The close writes the image, exactly, whatever happened to the file meanwhile; a second close
-// writes nothing.
-TEST_F(FileSlotsTest, CloseWritesExactlyTheImageOnce) {
+// writes nothing; reopening an open slot drops its image unwritten.
+TEST_F(FileSlotsTest, CloseWritesExactlyTheImageOnceReopenWritesNothing) {
   const std::string path = dir_.Path("grow.s47");
   ASSERT_EQ(Open(0, path), 0);
   SetSlotByte(0, 100, 9);
@@ -98,20 +139,40 @@ TEST_F(FileSlotsTest, CloseWritesExactlyTheImageOnce) {
   WriteFileBytes(path, want);
   EXPECT_EQ(CloseFileSlot(0), 0);
   EXPECT_EQ(ReadFileBytes(path), want);
-}
 
-TEST_F(FileSlotsTest, ReopeningAnOpenSlotDropsTheOldImageUnwritten) {
-  const std::string a = dir_.Path("a.s47"), b = dir_.Path("b.s47");
-  ASSERT_EQ(Open(0, a), 0);
+  ASSERT_EQ(Open(0, path), 0);
   SetSlotByte(0, 5, 42);
-  ASSERT_EQ(Open(0, b), 0);
+  ASSERT_EQ(Open(0, dir_.Path("b.s47")), 0);
   EXPECT_EQ(GetSlotByte(0, 5), 0);
-  EXPECT_EQ(ReadFileBytes(a), Bytes(7500, 0));
+  EXPECT_EQ(ReadFileBytes(path), want);
 }
 
-TEST_F(FileSlotsTest, UnopenablePathGivesOne) {
-  EXPECT_EQ(Open(0, dir_.Path("no/such/dir/x.s47")), 1);
-  EXPECT_FALSE(IsSlotOpen(0));
+// A file that cannot be measured, held or read whole gives 2, and its handle is closed; a
+// short write-back gives 1. Either way the slot is free for the next open.
+TEST_F(FileSlotsTest, FailedStepsReleaseTheHandleAndTheSlot) {
+  const std::string path = dir_.Path("f.s47");
+  WriteFileBytes(path, Bytes(7500, 0x11));
+  SetSlotFileLayer(&FailingFiles::kLayer);
+  for (const char* fail : {"length", "length after resize", "size", "read"}) {
+    SCOPED_TRACE(fail);
+    FailingFiles::fail = fail;
+    FailingFiles::opened = FailingFiles::closed = FailingFiles::lengths = 0;
+    EXPECT_EQ(Open(2, path, std::string(fail) == "length after resize" ? 8000 : 7500), 2);
+    EXPECT_EQ(FailingFiles::opened, 1);
+    EXPECT_EQ(FailingFiles::closed, 1);
+    EXPECT_FALSE(IsSlotOpen(2));
+    EXPECT_EQ(GetSlotSize(2), 0u);
+    FailingFiles::fail = "";
+    ASSERT_EQ(Open(2, path, 0), 0);
+    EXPECT_EQ(CloseFileSlot(2), 0);
+    WriteFileBytes(path, Bytes(7500, 0x11));
+  }
+  FailingFiles::fail = "write";
+  ASSERT_EQ(Open(2, path), 0);
+  FailingFiles::closed = 0;
+  EXPECT_EQ(CloseFileSlot(2), 1);
+  EXPECT_EQ(FailingFiles::closed, 1);
+  EXPECT_FALSE(IsSlotOpen(2));
 }
 
 }  // namespace

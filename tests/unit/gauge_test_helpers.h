@@ -1,9 +1,11 @@
 // What the native and the Wine tests of the gauge transfer both need: the bytes on the wire,
 // the texts the transfer shows, patterned setups and gauge memories (something in every byte,
-// so that any change shows), and a port on which the gauge never answers.
+// so that any change shows), and a port with a driven clock for gauges that never answer or
+// never fall quiet.
 #pragma once
 
 #include <algorithm>
+#include <functional>
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
@@ -11,6 +13,7 @@
 #include <vector>
 
 #include "gauge_sim.h"
+#include "serial/direct_port.h"
 #include "serial/serial_device.h"
 
 namespace s470::gauge_test {
@@ -94,19 +97,32 @@ inline void SetChannelBytes(Bytes& setup, const uint8_t (&pairs)[8][2]) {
   }
 }
 
-// A port that records what it is asked to do and what is written to it, refuses one step on
-// request, and never receives anything: its reads time out at once, so retries count quickly.
+// A port on a clock that the test drives (install both), recording what it is asked to do and what
+// is written to it, refusing one step on request. A read takes a byte that the test's gauge has
+// made ready, at its line time (11 bits at 4800 baud), or else waits out the 300 ms time-out.
 struct FakePort : SerialDevice {
   static inline std::vector<std::string> calls;  // "open 12", "apply", "queues 8192 8192", ...
   static inline LineSettings applied;
-  static inline Bytes written;
+  static inline Bytes written, ready;
+  static inline bool chatter = false;  // every read finds a byte (0x55)
+  static inline std::function<void()> gauge;  // runs after every write
   static inline std::string refuse;  // "open", "apply", "queues" or "timeouts"
+  static inline double nowMs = 0;
   static void Reset() {
     calls.clear();
     written.clear();
+    ready.clear();
     refuse.clear();
+    chatter = false;
+    gauge = nullptr;
+    nowMs = 0;
   }
   static std::unique_ptr<SerialDevice> New() { return std::make_unique<FakePort>(); }
+
+  struct Clock : DirectPortClock {
+    double NowMs() override { return nowMs; }
+    void Sleep(uint32_t ms) override { nowMs += ms; }
+  };
 
   bool open = false;
   bool Step(const std::string& call, const std::string& step) {
@@ -124,12 +140,20 @@ struct FakePort : SerialDevice {
   bool SetReadTimeouts(ReadTimeouts t) override {
     return Step(t == ReadTimeouts::kWait300ms ? "timeouts 300" : "timeouts none", "timeouts");
   }
-  int Read(uint8_t*, int) override {
+  int Read(uint8_t* b, int) override {
     calls.push_back("read");
-    return 0;
+    if (!chatter && ready.empty()) {
+      nowMs += 300;
+      return 0;
+    }
+    nowMs += 11000.0 / 4800;
+    *b = chatter ? 0x55 : ready.front();
+    if (!chatter) ready.erase(ready.begin());
+    return 1;
   }
   int Write(const uint8_t* b, int n) override {
     written.insert(written.end(), b, b + n);
+    if (gauge) gauge();
     return n;
   }
   bool SetDtr(bool) override { return false; }

@@ -1,4 +1,4 @@
-// The POSIX serial device against a simulator line, and the DCB fields the Win32 layer applies.
+// The POSIX serial device against a simulator line.
 #include "serial/serial_device.h"
 
 #include <gtest/gtest.h>
@@ -90,42 +90,6 @@ TEST(PosixSerialDevice, PortIsNotSharedAndMissingPortFails) {
   setenv("S470_COM42", "/nonexistent/tty", 1);
   EXPECT_FALSE(second->Open(42));
   EXPECT_FALSE(second->IsOpen());
-}
-
-TEST(DcbFields, DirectAndBusPortSettings) {
-  LineSettings direct{DcbStyle::kDirect, 4800, 8, Parity::kNone, 2, true, true};
-  DcbFields d = MakeDcbFields(direct);
-  EXPECT_EQ(d.baudRate, 4800u);
-  EXPECT_EQ(d.byteSize, 8);
-  EXPECT_EQ(d.parity, 0);
-  EXPECT_EQ(d.stopBits, 2);
-  EXPECT_FALSE(d.fParity || d.fOutxCtsFlow || d.fOutxDsrFlow || d.fDsrSensitivity ||
-               d.fTXContinueOnXoff || d.fOutX || d.fInX);
-  EXPECT_TRUE(d.clearNull);
-  EXPECT_FALSE(d.clearErrorChar);
-  EXPECT_EQ(d.fDtrControl, 1);
-  EXPECT_EQ(d.fRtsControl, 1);
-  EXPECT_EQ(d.xonLim, 0);
-  EXPECT_EQ(d.xoffLim, 0);
-  EXPECT_EQ(d.xonChar, 0x11);
-  EXPECT_EQ(d.xoffChar, 0x13);
-  EXPECT_EQ(d.evtChar, 0);
-
-  LineSettings bus{DcbStyle::kBus, 4800, 7, Parity::kEven, 1, false, false};
-  d = MakeDcbFields(bus);
-  EXPECT_EQ(d.byteSize, 7);
-  EXPECT_EQ(d.parity, 2);
-  EXPECT_EQ(d.stopBits, 0);
-  EXPECT_FALSE(d.clearNull);
-  EXPECT_TRUE(d.clearErrorChar);
-  EXPECT_EQ(d.fDtrControl, 0);
-  EXPECT_EQ(d.fRtsControl, 0);
-  bus.parity = Parity::kMark;
-  EXPECT_EQ(MakeDcbFields(bus).parity, 3);
-  bus.parity = Parity::kSpace;
-  EXPECT_EQ(MakeDcbFields(bus).parity, 4);
-  bus.parity = Parity::kOdd;
-  EXPECT_EQ(MakeDcbFields(bus).parity, 1);
 }
 
 }  // namespace
