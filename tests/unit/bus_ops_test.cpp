@@ -134,6 +134,7 @@ TEST_F(BusOps, RepliesByCountOrTerminatorMustFitWithTheirZeroByte) {
       {{7, 8, 9}, 3, 0, 3, {1, {0xEE, 0xEE, 0xEE, 0xEE}}, 3},  // no room: nothing is read
       {{}, -1, 0, 8, {1, Bytes(9, 0xEE)}, 3},
       {{}, 3, 0, 0, {1, {0xEE}}, 3},
+      {{}, 1, 0, 1, {1, {0xEE, 0xEE}}, 3},
       {{0x41, 0x42, 0x0D, 0x43}, 0, 0x0D, 3, {0, {0x41, 0x42, 0x00, 0xEE}}, 1},  // terminator consumed
       {{0x31, 0x32, 0x33, 0x34, 0x8D}, 0, 0x8D, 3, {1, {0x31, 0x32, 0xEE, 0xEE}}, 2},
       {{0x31, 0x32, 0x8D}, 0, 0x8D, 3, {0, {0x31, 0x32, 0x00, 0xEE}}, 0},  // an exact fit
@@ -168,7 +169,8 @@ TEST_F(BusOps, SendEchoChecksEveryByteOfTheEchoUpTo299Bytes) {
   const double before = w.nowMs;
   EXPECT_EQ(BusSendEcho(kPort, block.data(), 0, 0), 0);
   EXPECT_EQ(BusSendEcho(kPort, block.data(), 2, 1), 0);
-  EXPECT_EQ(w.written, (Bytes{0x5A, 0x5A}));
+  EXPECT_EQ(BusSend(kPort, block.data(), 1), 0);
+  EXPECT_EQ(w.written, (Bytes{0x5A, 0x5A, 0x5A}));
   EXPECT_EQ(w.incoming.size(), 1u);
   EXPECT_LE(w.nowMs - before, 2);
 }

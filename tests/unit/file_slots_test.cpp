@@ -81,7 +81,7 @@ TEST_F(FileSlotsTest, OpeningBringsASetupFileToItsSizeAndCloseWritesTheImage) {
                {"longer", longer, kSetupFileSize, cut, true},
                {"size 0: not a setup file", Bytes{1, 2, 3, 4, 5}, 0, Bytes{1, 2, 3, 4, 5}, false},
                {"negative size", Bytes{1, 2, 3, 4, 5}, -7500, Bytes{1, 2, 3, 4, 5}, false},
-               {"other sizes get no word 0", Bytes{1, 2, 3}, 2000, Bytes(2000, 0), false}};
+               {"other sizes get no word 0", Bytes(2500, 0x11), 2000, Bytes(2000, 0), false}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const std::string path = dir_.Path(std::string(c.name) + ".bin");
@@ -103,11 +103,18 @@ TEST_F(FileSlotsTest, EachSlotHoldsItsOwnFileWordsLittleEndianOutOfRangeHarmless
   EXPECT_EQ(GetSlotByte(0, 10), 0x34);
   EXPECT_EQ(GetSlotByte(0, 11), 0x12);
   EXPECT_EQ(GetSlotWord(0, 10), 0x1234);
-  SetSlotWord(0, 7499, 0xABCD);  // would straddle the end: ignored
+  SetSlotWord(0, 7498, 0xABCD);  // the last word
+  EXPECT_EQ(GetSlotWord(0, 7498), 0xABCD);
+  SetSlotWord(0, 7499, 0x1234);  // would straddle the end: ignored
   SetSlotByte(0, 7500, 0x55);
   SetSlotByte(0, 0xFFFFFFFF, 0x55);
-  EXPECT_EQ(GetSlotByte(0, 7499), 0);
+  EXPECT_EQ(GetSlotByte(0, 7499), 0xAB);
   EXPECT_EQ(GetSlotWord(0, 7499), 0);
+  WriteFileBytes(dir_.Path("one"), {0x42});  // a file too short for any word
+  ASSERT_EQ(Open(4, dir_.Path("one"), 0), 0);
+  EXPECT_EQ(GetSlotWord(4, 0), 0);
+  SetSlotWord(4, 0, 0x1234);
+  EXPECT_EQ(GetSlotByte(4, 0), 0x42);
   // A new setup-size file in another slot marks its own word 0, not slot 0's.
   SetSlotWord(0, 0, 0x0102);
   ASSERT_EQ(Open(3, dir_.Path("other.s47")), 0);
@@ -117,6 +124,7 @@ TEST_F(FileSlotsTest, EachSlotHoldsItsOwnFileWordsLittleEndianOutOfRangeHarmless
   EXPECT_EQ(GetSlotByte(5, 0), 0);
   EXPECT_EQ(GetSlotWord(-1, 0), 0);
   SetSlotByte(20, 0, 1);
+  SetSlotWord(5, 0, 1);
   EXPECT_EQ(GetSlotSize(20), 0u);
   EXPECT_EQ(Open(20, path, 0), 1);
   EXPECT_EQ(Open(0, dir_.Path("no/such/dir/x.s47")), 1);
@@ -167,11 +175,14 @@ TEST_F(FileSlotsTest, FailedStepsReleaseTheHandleAndTheSlot) {
     EXPECT_EQ(CloseFileSlot(2), 0);
     WriteFileBytes(path, Bytes(7500, 0x11));
   }
-  FailingFiles::fail = "write";
-  ASSERT_EQ(Open(2, path), 0);
+  // A reopened slot closes its old handle, once.
   FailingFiles::closed = 0;
-  EXPECT_EQ(CloseFileSlot(2), 1);
+  ASSERT_EQ(Open(2, path), 0);
+  ASSERT_EQ(Open(2, path), 0);
   EXPECT_EQ(FailingFiles::closed, 1);
+  FailingFiles::fail = "write";
+  EXPECT_EQ(CloseFileSlot(2), 1);
+  EXPECT_EQ(FailingFiles::closed, 2);
   EXPECT_FALSE(IsSlotOpen(2));
 }
 
