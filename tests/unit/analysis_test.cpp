@@ -109,14 +109,6 @@ class AnalysisOnBus : public ::testing::Test {
   std::string oldCwd_;
 };
 
-TEST_F(AnalysisOnBus, EmptyBusGivesNoModulesFoundNotepadAndTheClosingText) {
-  Run();
-  EXPECT_EQ(Report(), "No modules found");
-  ExpectDoneBoxAndNotepad();
-  EXPECT_TRUE(TakeFixedMessages().empty());
-  EXPECT_EQ(HostBytes(line), Join({kBusStart, kBusIdentify, kBusEnd}));
-}
-
 TEST_F(AnalysisOnBus, TwoModulesAreNumberedInOrderAndReplaceALongerOldReport) {
   WriteFileBytes(dir.Path("Analysis.txt"), std::vector<uint8_t>(500, 'x'));
   sim.AddModule({"QLB-mc1", 0x10, 0x23, 4711});

@@ -20,6 +20,7 @@
 #include "serial/serial_device.h"
 #include "slots/file_slots.h"
 #include "test_files.h"
+#include "test_helpers.h"
 
 namespace s470 {
 namespace {
@@ -137,37 +138,10 @@ class GaugeTransferTest : public ::testing::Test {
   FakePort::Clock clock_;
 };
 
+// A gauge that is slow to wake (echoes the third pair), talks before the echo, ends its
+// identification line by silence and with high bits set (they count as their low 7 bits), and
+// pauses within the read time-out: read as usual, with exact bytes, texts and pauses.
 TEST_F(GaugeTransferTest, ReadTakesThe48BlocksAndModuleTypeWithExactBytesTextsAndPauses) {
-  StartGauge();
-  view_.onPump = [&] {  // the host sees its old setup until the last block is in
-    EXPECT_EQ(GetSlotByte(0, 256), image_[256]);
-    EXPECT_EQ(GetSlotByte(0, 255), image_[255]);
-  };
-  Window parent = reinterpret_cast<Window>(0x1234);
-  ASSERT_EQ(ReadSetupFromGauge(parent, kPort, view_), 0);
-  EXPECT_EQ(view_.parent, parent);
-  EXPECT_EQ(Slot(), SetupAfterRead(image_, kGauge, 1));
-  EXPECT_EQ(runner_->Bytes('>'), Cat({ReadStart(), kEndCommandBytes}));
-  EXPECT_EQ(runner_->Bytes('<'), Cat({{0x8D}, Bytes{'R', '/', 'S', '4', '7', '0', '-', 'a', 'e', '1', '\r'},
-                                      WithChecksums(kGauge.data())}));
-  // The pauses: 100 ms between the confirmations and after the lead-in; all at 4800 8N2.
-  std::vector<sim::LogEntry> host;
-  for (const auto& e : runner_->Log()) {
-    EXPECT_EQ(e.line.ToString(), "4800 N 2");
-    if (e.direction == '>') host.push_back(e);
-  }
-  ASSERT_EQ(host.size(), 13u);
-  EXPECT_GE(host[3].ms - host[2].ms, 90);
-  EXPECT_GE(host[9].ms - host[8].ms, 90);
-  EXPECT_TRUE(sim_->Stats().violations.empty());
-  EXPECT_EQ(sim_->Stats().readsEnded, 1);
-  ExpectDone(u"Read setup from the ORV S470 gauge", Shown());
-}
-
-// A gauge that is slow to wake, talks before the echo, ends its identification line by silence
-// and with high bits set (they count as their low 7 bits), and pauses within the read time-out:
-// read as usual.
-TEST_F(GaugeTransferTest, ReadCopesWithAnUnusualButWorkingGauge) {
   GaugeConfig config;
   config.faults.beforeEcho = {0x55, 0x00, 0xC9, 0x0D};
   config.faults.wakeOnPair = 3;
@@ -176,13 +150,30 @@ TEST_F(GaugeTransferTest, ReadCopesWithAnUnusualButWorkingGauge) {
   config.faults.slowBlock = 7;
   config.faults.slowMs = 150;
   StartGauge(config);
-  SetSlotByte(0, 255, 0x77);
-  ASSERT_EQ(ReadSetupFromGauge(nullptr, kPort, view_), 0);
-  EXPECT_EQ(view_.Count(Kind::kMessage), 0);
+  view_.onPump = [&] {  // the host sees its old setup until the last block is in
+    EXPECT_EQ(GetSlotByte(0, 256), image_[256]);
+    EXPECT_EQ(GetSlotByte(0, 255), image_[255]);
+  };
+  Window parent = reinterpret_cast<Window>(0x1234);
+  ASSERT_EQ(ReadSetupFromGauge(parent, kPort, view_), 0);
+  EXPECT_EQ(view_.parent, parent);
+  EXPECT_EQ(Slot(), SetupAfterRead(image_, kGauge, 1));
+  ExpectDone(u"Read setup from the ORV S470 gauge", Shown());
   runner_->Stop();
   EXPECT_EQ(runner_->Bytes('>'), Cat({ReadStart(3), kEndCommandBytes}));
-  EXPECT_EQ(Slot(), SetupAfterRead(image_, kGauge, 1));
+  EXPECT_EQ(runner_->Bytes('<'), Cat({config.faults.beforeEcho, {0x8D}, ToBytes(config.identification),
+                                      WithChecksums(kGauge.data())}));
+  // The pauses: 100 ms between the confirmations and after the lead-in; all at 4800 8N2.
+  std::vector<sim::LogEntry> host;
+  for (const auto& e : runner_->Log()) {
+    EXPECT_EQ(e.line.ToString(), "4800 N 2");
+    if (e.direction == '>') host.push_back(e);
+  }
+  ASSERT_EQ(host.size(), 17u);
+  EXPECT_GE(host[7].ms - host[6].ms, 90);
+  EXPECT_GE(host[13].ms - host[12].ms, 90);
   EXPECT_TRUE(sim_->Stats().violations.empty());
+  EXPECT_EQ(sim_->Stats().readsEnded, 1);
 }
 
 // Status lines are cut to their hundred characters.
