@@ -303,6 +303,7 @@ TEST_F(GaugeTransferTest, NoGaugeEndsIn1004AfterTheWakeAttempts) {
 TEST_F(GaugeTransferTest, PrepareChannelRecordsDefaultsOnlyRecordsWithBothBytesZero) {
   const uint8_t before[8][2] = {{0, 0}, {0, 5}, {1, 0}, {0, 0}, {7, 7}, {0, 0}, {0, 0x80}, {9, 0}};
   SetChannelBytes(image_, before);
+  image_[384 + 80 * 8 + 65] = image_[384 + 80 * 8 + 66] = 0;  // past the eighth record
   for (uint32_t a = 0; a < 7500; ++a) SetSlotByte(0, a, image_[a]);
   PrepareChannelRecords();
   for (int k : {0, 3, 5}) image_[384 + 80 * k + 66] = 0x80;
