@@ -218,7 +218,9 @@ TEST_F(AnalysisOnBus, PortThatCannotBeOpenedAtAnyStepGivesTheFailureText) {
     EXPECT_FALSE(BusPortIsOpen(kPort));
     if (failing == 6) {  // no step failed; every open switched DTR and RTS on
       for (const std::string& e : Wire().Events()) {
-        if (e.rfind("apply", 0) == 0) EXPECT_NE(e.find("dtr rts"), std::string::npos) << e;
+        if (e.rfind("apply", 0) == 0) {
+          EXPECT_NE(e.find("dtr rts"), std::string::npos) << e;
+        }
       }
       EXPECT_EQ(Report(), "No modules found");
       ExpectDoneBoxAndNotepad();
