@@ -11,10 +11,6 @@ void NotAvailable(Window parent) {
 }
 }  // namespace
 
-int16_t SetupWork(Window parent) {
-  NotAvailable(parent);
-  return 0;
-}
 void QlbProgWork(Window parent, int16_t /*port*/) { NotAvailable(parent); }
 void FirmwareWork(Window parent, int16_t /*port*/) { NotAvailable(parent); }
 

@@ -217,7 +217,7 @@ int16_t WriteSetupToGauge(Window parent, int16_t port, ProgressView& view) {
 
 bool CheckSetupOpen(Window parent) {
   if (IsSlotOpen(0) && GetSlotSize(0) >= kGaugeFirstAddress + kGaugeBytes) return true;
-  ShowFixedMessage(parent, "No setup file is open. Open a setup file before the transfer.", nullptr,
+  ShowFixedMessage(parent, "No setup file is open. Open a setup file first.", nullptr,
                    kStopIcon);
   return false;
 }

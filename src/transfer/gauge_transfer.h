@@ -72,9 +72,9 @@ void PrepareChannelRecords();
 // 1005 when the gauge refused a block).
 int16_t WriteSetupToGauge(Window parent, int16_t port, ProgressView& view);
 
-// Both transfers need an open setup: without one a read would be thrown away and reported as
-// done, and a write would send zeros over the gauge's setup. False (after telling the user)
-// when no setup is open.
+// The transfers and the setup editor need an open setup: without one a read would be thrown away
+// and reported as done, a write would send zeros over the gauge's setup, and the editor would
+// show an image that is not there. False (after telling the user) when no setup is open.
 bool CheckSetupOpen(Window parent);
 
 }  // namespace s470

@@ -150,7 +150,7 @@ TEST_F(GaugeTransferWine, TransfersThatCannotRunLoseNothing) {
   EXPECT_EQ(Results(run), (Lines{"read -> 1", "write -> 1", "open -> 0", "write -> 1", "close -> 0",
                                  "write -> 1"}))
       << run.output;
-  const std::string noSetup = "No setup file is open. Open a setup file before the transfer.";
+  const std::string noSetup = "No setup file is open. Open a setup file first.";
   EXPECT_EQ(Boxes(run), (Lines{noSetup, noSetup, kNoConnection, noSetup}));
   file[384 + 80 * 2 + 66] = 0x80;
   EXPECT_EQ(ReadBytes(dir + "/n.s47"), file);
