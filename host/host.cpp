@@ -14,8 +14,10 @@
 //   wait <caption part>       until such a dialog is visible (20 s at most); later actions act on it
 //   settext <id> <text>       check <id> <0|1>       select <id> <index>       click <id>
 //   dump                      prints every control as "CONTROL <id>=<text>" (with [disabled] /
-//                             [hidden] / [checked] marks)
+//                             [hidden] / [checked] marks, and [item N] for a list's selection)
 //   sleep <ms>
+//   gone <caption part>       until no such dialog is visible any more (20 s at most)
+//   boxes <n>                 until n message boxes in all have been answered (20 s at most)
 #include <windows.h>
 
 #include <cstdio>
@@ -48,6 +50,7 @@ void Print(const std::string& line) {
 
 // Message boxes of this process: record and answer them. Other dialogs: record their texts.
 volatile LONG g_watching = 1;
+volatile LONG g_boxesAnswered = 0;
 std::set<HWND> g_answered;
 std::map<HWND, std::map<int, std::wstring>> g_seen;  // dialog -> control id -> last text
 
@@ -111,6 +114,7 @@ BOOL CALLBACK FindBox(HWND window, LPARAM) {
   Print("MSGBOX " + Utf8(caption) + "|" + Utf8(text));
   g_answered.insert(window);
   PostMessageW(window, WM_COMMAND, IDOK, 0);
+  InterlockedIncrement(&g_boxesAnswered);
   return TRUE;
 }
 
@@ -140,8 +144,14 @@ BOOL CALLBACK FindDialog(HWND window, LPARAM) {
 
 BOOL CALLBACK DumpControl(HWND control, LPARAM dialog) {
   if (GetParent(control) != reinterpret_cast<HWND>(dialog)) return TRUE;
-  std::string line = "CONTROL " + std::to_string(GetDlgCtrlID(control)) + "=" +
-                     Utf8(TextOf(control).c_str());
+  // The dialog waits in its message loop here: its controls can be asked for their texts.
+  WCHAR text[4096] = {};
+  GetWindowTextW(control, text, 4096);
+  std::string line = "CONTROL " + std::to_string(GetDlgCtrlID(control)) + "=" + Utf8(text);
+  char cls[32] = {};
+  GetClassNameA(control, cls, sizeof cls);
+  if (lstrcmpiA(cls, "ComboBox") == 0)
+    line += " [item " + std::to_string(SendMessageW(control, CB_GETCURSEL, 0, 0)) + "]";
   if (!IsWindowEnabled(control)) line += " [disabled]";
   if (!IsWindowVisible(control)) line += " [hidden]";
   if (SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED) line += " [checked]";
@@ -172,6 +182,18 @@ DWORD WINAPI RunScript(LPVOID) {
       Print(dialog != nullptr ? "SCRIPT found " + Utf8(rest.c_str()) : "SCRIPT no dialog " + Utf8(rest.c_str()));
     } else if (action == L"sleep") {
       Sleep(static_cast<DWORD>(id));
+    } else if (action == L"gone") {
+      g_wanted = rest;
+      for (int i = 0; i < 2000; ++i) {
+        g_found = nullptr;
+        EnumWindows(FindDialog, 0);
+        if (g_found == nullptr) break;
+        Sleep(10);
+      }
+      Print(g_found == nullptr ? "SCRIPT gone " + Utf8(rest.c_str()) : "SCRIPT still " + Utf8(rest.c_str()));
+    } else if (action == L"boxes") {
+      for (int i = 0; i < 2000 && g_boxesAnswered < id; ++i) Sleep(10);
+      Print("SCRIPT boxes " + std::to_string(g_boxesAnswered));
     } else if (dialog == nullptr) {
       continue;
     } else if (action == L"settext") {

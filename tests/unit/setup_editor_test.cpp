@@ -11,6 +11,7 @@
 #include "editor/editor_numbers.h"
 #include "editor/setup_dialog.h"
 #include "editor/setup_layout.h"
+#include "editor_test_helpers.h"
 #include "fake_controls.h"
 #include "fake_lang.h"
 #include "lang/text16.h"
@@ -130,24 +131,6 @@ class EditorTest : public ::testing::Test {
   TempDir dir_;
 };
 
-// The defaults of an empty setup, written out from the layout of the setup image.
-Bytes ExpectedDefaults() {
-  Bytes d(1024, 0);
-  d[256] = 0xFF;
-  const std::pair<int, int> general[] = {{258, 12}, {259, 1}, {260, 2}, {261, 4}, {262, 8},
-                                         {265, 1},  {266, 0x40}};
-  for (const auto& [a, v] : general) d[a] = static_cast<uint8_t>(v);
-  for (int a = 269; a <= 276; ++a) d[a] = 0x20;
-  for (int k = 1; k <= 8; ++k) {
-    const Bytes record = {0, 16, 0, 0, 0, 0, 0x0F, 0x90, 0x01, 0x00, 0x2C, 0x01, 0x00, 0xD4, 0xFE,
-                          0xFF, 0x70, 0xFE, 0xFF, 0, 0, 0, 0, 0, static_cast<uint8_t>(1 << (k - 1)), 0,
-                          0xE8, 3, 0xE8, 3, 0xE8, 3, 0xE8, 3, 0xE8, 3, 0xE8, 3, 0xE8, 3, 0xE8, 3};
-    std::copy(record.begin(), record.end(), d.begin() + 384 + 80 * (k - 1));
-    d[384 + 80 * (k - 1) + 66] = 0x80;
-  }
-  return d;
-}
-
 TEST_F(EditorTest, EmptySetupOpensWithDefaultsAndCancelPutsTheFileBack) {
   Put(0, Bytes(255, 0x5A));  // the first 255 bytes are cleared with the defaults
   Put(2000, {'A', 0, 'b', 0});
@@ -155,7 +138,7 @@ TEST_F(EditorTest, EmptySetupOpensWithDefaultsAndCancelPutsTheFileBack) {
   const Bytes before = Image(0, 7500);
   FakeControls view;
   OpenSetupDialog(view);
-  EXPECT_EQ(Image(0, 1024), ExpectedDefaults());
+  EXPECT_EQ(Image(0, 1024), ExpectedSetupDefaults());
   EXPECT_EQ(view.title, u"T10");
   EXPECT_EQ(view[100].text, u"T10");
   EXPECT_EQ(view[10].text, u"T2102");

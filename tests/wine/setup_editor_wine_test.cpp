@@ -1,0 +1,134 @@
+// RS470_Setup through the host and the real DLL under Wine: setup dialog 10 and channel dialog
+// 11 from the stand-in Language DLL's templates, driven by the host's dialog script, and the
+// setup file on disk afterwards. Every rule of the dialogs is proven natively; these show that
+// the real controls, the templates and the Language DLL carry them.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "../unit/editor_test_helpers.h"
+#include "wine_harness.h"
+
+namespace s470::wine {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using Lines = std::vector<std::string>;
+
+// The host's results ("setup -> 1", ...) in order; and whether every script step found what it
+// waited for.
+Lines Results(const HostRun& run) {
+  Lines results;
+  for (const auto& l : run.lines)
+    if (l.find(" -> ") != std::string::npos && l.rfind("DIALOG ", 0) != 0) results.push_back(l);
+  return results;
+}
+
+bool ScriptMissedNothing(const HostRun& run) {
+  for (const auto& l : run.lines)
+    if (l.rfind("SCRIPT no dialog", 0) == 0 || l.rfind("SCRIPT still", 0) == 0) return false;
+  return true;
+}
+
+HostRun RunScript(const std::string& dir, const std::string& script,
+                  const std::vector<std::string>& commands) {
+  WriteBytes(dir + "/script.txt", Bytes(script.begin(), script.end()));
+  std::vector<std::string> all = {"--script", "script.txt"};
+  all.insert(all.end(), commands.begin(), commands.end());
+  return RunHost(all, dir);
+}
+
+Bytes DefaultedSetup() {
+  Bytes file = ExpectedSetupDefaults();
+  file.resize(7500, 0);
+  return file;
+}
+
+// Without a setup the editor says so and opens nothing. An empty setup confirmed at once holds
+// exactly the defaults; a setup cancelled after a channel was confirmed is the file as it was.
+TEST(SetupEditorWine, DefaultsAreWrittenOnOkAndCancelRestoresTheFile) {
+  const std::string dir = FreshDir("editor-defaults");
+  Bytes kept(7500);
+  for (size_t i = 0; i < kept.size(); ++i) kept[i] = static_cast<uint8_t>(i * 7 + 3);
+  kept[256] = 0;  // counts as empty: defaults are shown, and taken back by Cancel
+  WriteBytes(dir + "/kept.s47", kept);
+  const HostRun run = RunScript(dir,
+                                "wait ORV S470 Setup\n"
+                                "click 1\n"
+                                "gone ORV S470 Setup\n"
+                                "wait ORV S470 Setup\n"
+                                "click 115\n"
+                                "wait Channel  3\n"
+                                "settext 111 2.5\n"
+                                "click 1\n"
+                                "gone Channel  3\n"
+                                "wait ORV S470 Setup\n"
+                                "click 2\n",
+                                {"setup", "1", "open", "new.s47", "setup", "1", "close", "open",
+                                 "kept.s47", "setup", "1", "close"});
+  ASSERT_TRUE(run.ended) << run.output;
+  EXPECT_EQ(Results(run), (Lines{"setup -> 1", "open -> 0", "setup -> 0", "close -> 0", "open -> 0",
+                                 "setup -> 1", "close -> 0"}))
+      << run.output;
+  EXPECT_TRUE(ScriptMissedNothing(run)) << run.output;
+  EXPECT_EQ(run.messageBoxes, (Lines{"Error|No setup file is open. Open a setup file first."}));
+  EXPECT_EQ(ReadBytes(dir + "/new.s47"), DefaultedSetup());
+  EXPECT_EQ(ReadBytes(dir + "/kept.s47"), kept);
+}
+
+// Channel 3 edited in German: a switch to five decimals, a negative base value and factor, a
+// limit at its bound, pair value 2 on. A limit out of range first gets its message and leaves the
+// dialog open with what was typed; once mended, OK in both dialogs stores exactly these bytes.
+TEST(SetupEditorWine, ChannelEditsAreCheckedAndStoredAsExactRecordBytes) {
+  const std::string dir = FreshDir("editor-channel");
+  WriteBytes(dir + "/s.s47", DefaultedSetup());
+  const HostRun run = RunScript(dir,
+                                "wait ORV S470 Einstellungen\n"
+                                "click 115\n"
+                                "wait Kanal  3\n"
+                                "select 101 2\n"
+                                "settext 111 -0.12345\n"
+                                "settext 122 0.59999\n"
+                                "settext 124 0.6\n"
+                                "settext 132 -2.5\n"
+                                "check 153 1\n"
+                                "settext 152 1\n"
+                                "settext 154 1.0001\n"
+                                "click 1\n"
+                                "boxes 1\n"
+                                "wait Kanal  3\n"
+                                "dump\n"
+                                "settext 124 0.3\n"
+                                "click 1\n"
+                                "gone Kanal  3\n"
+                                "wait ORV S470 Einstellungen\n"
+                                "click 1\n",
+                                {"open", "s.s47", "setup", "2", "close"});
+  ASSERT_TRUE(run.ended) << run.output;
+  EXPECT_EQ(run.messageBoxes,
+            (Lines{"Error|Ein Grenzwert liegt außerhalb des Bereichs. Erlaubt: -0.59999 bis 0.59999 "
+                   "(Dezimalpunkt)."}))
+      << run.output;
+  // Still open after the refusal, with the entries as typed.
+  for (const char* control : {"CONTROL 101=Zoll, 5 Nachkommastellen (0.00001) [item 2]",
+                              "CONTROL 111=-0.12345", "CONTROL 124=0.6", "CONTROL 121=Grenzwert 1 [checked]",
+                              "CONTROL 154=1.0001"})
+    EXPECT_TRUE(run.Has(control)) << control << "\n" << run.output;
+  EXPECT_TRUE(run.Has("setup -> 0")) << run.output;
+  EXPECT_TRUE(ScriptMissedNothing(run)) << run.output;
+
+  Bytes want = DefaultedSetup();
+  const Bytes record3 = {
+      1,    32,   0xC7, 0xCF, 0xFF, 0xFF,                    // five decimals; base -0.12345
+      0x0F, 0x5F, 0xEA, 0x00, 0x30, 0x75, 0x00,             // limits 0.59999, 0.3,
+      0x48, 0xF4, 0xFF, 0x60, 0xF0, 0xFF, 0,    0,    0,    0, 0,  // -0.03, -0.04
+      0x05, 0x01, 0xC4, 0x09, 0,    0,    0xE8, 0x03, 0,    0, 0, 0, 0, 0, 0, 0, 0, 0,  // factors
+      0,    0,    0,    0,    0,    0,    0,    0,    0,    0,                          // mode 0
+      0xA0, 0x86, 0x01, 0x00, 0xAA, 0x86, 0x01, 0x00, 1};  // pair values 1 and 1.0001, on
+  std::copy(record3.begin(), record3.end(), want.begin() + 544);
+  EXPECT_EQ(ReadBytes(dir + "/s.s47"), want);
+}
+
+}  // namespace
+}  // namespace s470::wine
