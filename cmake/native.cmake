@@ -42,6 +42,7 @@ foreach(tool ${S470_TOOLS})
   add_executable(${name} ${tool})
   target_link_libraries(${name} PRIVATE s470)
 endforeach()
+include(${CMAKE_SOURCE_DIR}/cmake/s470_tool.cmake)
 
 # Unit tests of the portable core and the POSIX layer.
 file(GLOB S470_UNIT_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/unit/*.cpp)
@@ -52,6 +53,7 @@ gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 30 PROPERTIES LABELS unit)
 # The firmware-file tests scramble HEX files with the native fwscramble tool.
 target_compile_definitions(unit_tests PRIVATE S470_NATIVE_BIN="${CMAKE_BINARY_DIR}")
 add_dependencies(unit_tests fwscramble)
+target_link_libraries(unit_tests PRIVATE s470_cli)
 
 # Integration tests: the win64 DLL, stand-ins and host under wine64, against the simulators.
 if(S470_WIN64_DIR AND NOT S470_SANITIZE)

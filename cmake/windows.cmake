@@ -61,6 +61,7 @@ foreach(tool ${S470_TOOLS})
   add_executable(${name} ${tool})
   target_link_libraries(${name} PRIVATE s470)
 endforeach()
+include(${CMAKE_SOURCE_DIR}/cmake/s470_tool.cmake)
 
 # The export table, imports and version resource of the DLL.
 add_test(NAME dll_exports COMMAND ${CMAKE_SOURCE_DIR}/tests/check_dll.sh ${S470_OBJDUMP}

@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ make python3 googletest libgtest-dev libgmock-dev
           g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64 wine64 wine srecord
-          clang libclang-rt-14-dev)
+          clang libclang-rt-14-dev libcli11-dev nlohmann-json3-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

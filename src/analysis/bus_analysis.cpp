@@ -66,6 +66,7 @@ std::string AnalysisReport(const ModuleTable& table) {
 
 ScanResult ScanModules(Window owner, int16_t port, ModuleTable* table) {
   table->count = 0;
+  table->echoed = false;
   // The table holds 90 modules; a 91st is left unnumbered and out of the report.
   for (int n = 0; n < kMaxBusModules; ++n) {
     bool numbered = false;
@@ -77,7 +78,7 @@ ScanResult ScanModules(Window owner, int16_t port, ModuleTable* table) {
       const uint8_t attention = 0x00;
       BusSendEcho(port, &attention, 1, 0);
       const uint8_t identify[] = {0x02, 0xFD};
-      BusSendEcho(port, identify, sizeof identify, 0);
+      if (BusSendEcho(port, identify, sizeof identify, 0) == 0) table->echoed = true;
       uint8_t ack[2];
       if (BusTransact(port, 1, 0, 100, ack, sizeof ack) != 0) return ScanResult::kDone;
       if (ack[0] != 0x00) {
@@ -113,25 +114,30 @@ ScanResult ScanModules(Window owner, int16_t port, ModuleTable* table) {
   return ScanResult::kDone;
 }
 
-void RunBusAnalysis(Window owner, int16_t port) {
-  // Every way out of the bus work closes the port; a failure shows text 1004 first.
-  const auto fail = [&] {
-    ShowPortFailure(owner);
-    CloseBusPort(port);
-  };
-  if (BusStartSequence(port) != 0 || !OpenModuleLine(port, 4)) return fail();
+bool AnalyseBus(Window owner, int16_t port, ModuleTable* table) {
+  table->count = 0;
+  if (BusStartSequence(port) != 0 || !OpenModuleLine(port, 4)) return false;
   BusDrain(port, 50);
-  ModuleTable table;
-  if (ScanModules(owner, port, &table) != ScanResult::kDone) return fail();
+  if (ScanModules(owner, port, table) != ScanResult::kDone) return false;
   CloseBusPort(port);
 
   // The closing 0x81 after a fresh wake byte.
-  if (!OpenModuleLine(port, kParityWake)) return fail();
+  if (!OpenModuleLine(port, kParityWake)) return false;
   const uint8_t end = 0x81;
   BusSendEcho(port, &end, 1, 1);
   BusDrain(port, 100);
   CloseBusPort(port);
+  return true;
+}
 
+void RunBusAnalysis(Window owner, int16_t port) {
+  ModuleTable table;
+  if (!AnalyseBus(owner, port, &table)) {
+    // Text 1004 while the port is still held, then the port closed.
+    ShowPortFailure(owner);
+    CloseBusPort(port);
+    return;
+  }
   if (!WriteReportFile(kReportFileName, AnalysisReport(table))) {
     ShowFixedMessage(owner, kFileAccessMessage, nullptr, kStopIcon);
     return;

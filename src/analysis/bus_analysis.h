@@ -29,6 +29,9 @@ struct BusModule {
 struct ModuleTable {
   BusModule modules[kMaxBusModules];
   int count = 0;
+  // Whether the line ever echoed the identify command. The analysis goes on without (an empty
+  // bus and a dead line both end in "No modules found"); the command-line tool tells them apart.
+  bool echoed = false;
 };
 
 // Identity block: byte 0 is 0x02 while the module runs its application; the name at 24..31
@@ -51,7 +54,12 @@ enum class ScanResult { kDone, kFailed };
 // gave no valid identity in 5 attempts or its numbering was not acknowledged with 0x00.
 ScanResult ScanModules(Window owner, int16_t port, ModuleTable* table);
 
-// The work of RS470_Analysis.
+// The bus work of the analysis: the bus start, the scan and the closing 0x81. true with the port
+// closed; false when an open or the scan failed (nothing shown): the caller shows its failure and
+// closes the port.
+bool AnalyseBus(Window owner, int16_t port, ModuleTable* table);
+
+// The work of RS470_Analysis: AnalyseBus, then the report file, Notepad and text 1201.
 void RunBusAnalysis(Window owner, int16_t port);
 
 }  // namespace s470

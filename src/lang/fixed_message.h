@@ -11,6 +11,12 @@ namespace s470 {
 
 void ShowFixedMessage(Window owner, const char* text, const char* caption, unsigned style);
 
+// A program without windows (the command-line tool) takes the messages itself; null: shown (on
+// Windows) or collected (elsewhere) as usual.
+using FixedMessageSink = void (*)(const char* text, const char* caption, unsigned style);
+void SetFixedMessageSink(FixedMessageSink sink);
+FixedMessageSink GetFixedMessageSink();
+
 // Off Windows the messages are collected here instead of shown.
 std::vector<std::string> TakeFixedMessages();
 

@@ -5,6 +5,7 @@
 namespace s470 {
 
 void ShowFixedMessage(Window owner, const char* text, const char* caption, unsigned style) {
+  if (FixedMessageSink sink = GetFixedMessageSink()) return sink(text, caption, style);
   MessageBoxA(static_cast<HWND>(owner), text, caption, style);
 }
 

@@ -275,7 +275,8 @@ TEST_F(FirmwareLoadTest, EmptyMissingAndUnopenableFilesLeaveTheImageAlone) {
   EXPECT_EQ(ImageDiff(before), "");
 }
 
-// The fwscramble tool, and HEX files from other producers scrambled with it.
+// The fwscramble tool (the s470 tool under its old name), and HEX files from other producers
+// scrambled with it.
 struct RunResult {
   int exitCode;
   std::string err;
@@ -329,24 +330,25 @@ TEST_F(FirmwareLoadTest, HexFilesOfSrecCatAndObjcopyScrambledByTheToolLoadExactl
   }
 }
 
-// Bad arguments, unreadable input and unwritable output exit with 1 and lose nothing; files the
-// loader cannot use are written with a warning.
+// Bad arguments, unreadable input and unwritable output exit with 2 (the s470 tool's status for
+// bad usage and unusable files) and lose nothing; files the loader cannot use are written with a
+// warning.
 TEST(FwscrambleToolTest, FailuresAndWarningsAreReportedAndLoseNothing) {
   TempDir dir;
   const std::string in = dir.Path("in.hex"), out = dir.Path("out.bin"), missing = dir.Path("missing.hex");
   WriteFileBytes(out, {1, 2, 3});
-  const std::string usage = "usage: fwscramble scramble IN OUT";
   const struct {
     std::string args, plain;
     int exitCode;
     std::string err;  // what stderr begins with
   } cases[] = {
-      {"", "", 1, usage},
-      {" scramble only-in", "", 1, usage},
-      {" mix a b", "", 1, "fwscramble: unknown command 'mix'\n"},
-      {" unscramble '" + missing + "' '" + out + "'", "", 1,
+      {"", "", 2, "fwscramble: A subcommand is required; see fwscramble --help\n"},
+      {" scramble only-in", "", 2, "fwscramble: OUT is required; see fwscramble --help\n"},
+      {" mix a b", "", 2, "fwscramble: unknown command 'mix'; see fwscramble --help\n"},
+      {" analyse --port /dev/null", "", 2, "fwscramble: unknown command 'analyse'; see fwscramble --help\n"},
+      {" unscramble '" + missing + "' '" + out + "'", "", 2,
        "fwscramble: cannot open " + missing + ": No such file or directory\n"},
-      {" scramble '" + in + "' '" + dir.Path("no/out.bin") + "'", kEndRecord, 1,
+      {" scramble '" + in + "' '" + dir.Path("no/out.bin") + "'", kEndRecord, 2,
        "fwscramble: cannot create " + dir.Path("no/out.bin")},
       {" scramble '" + in + "' '" + out + "'", ":0100000055AA\n:00000001FF\n", 0,
        "fwscramble: warning: " + in + " has no CR line ends; the firmware loader reads no records from it\n"},
