@@ -4,7 +4,8 @@
 #   1. creates a setup file, sets and reads back values, closes it and shows the file;
 #   2. reads the setup memory of a simulated gauge on COM2 into it, changes it, writes it back;
 #   3. analyses a simulated QLBus with three modules on COM5 and shows "Analysis.txt";
-#   4. turns a HEX file into a scrambled firmware file and back with fwscramble.
+#   4. turns a HEX file into a scrambled firmware file and back with fwscramble;
+#   5. reaches the same simulated devices from the s470 command-line tool, natively.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
@@ -70,5 +71,18 @@ sed 's/^/     /' fw.hex
 echo "   scrambled (first bytes):"
 od -A d -t x1 -N 32 fw_scrambled.bin | sed 's/^/     /'
 cmp -s fw.hex fw_back.hex && echo "   unscrambled again: identical to fw.hex"
+
+echo
+echo "== 5. The same devices from the s470 command-line tool (native Linux, no Wine)"
+tool() {  # prints the command, its output and its exit status
+  echo "   \$ s470 ${*//$prefix/<prefix>}"
+  local rc=0
+  "$native/s470" "$@" >tool.out 2>&1 || rc=$?
+  sed "s|$prefix|<prefix>|g; s/^/     /" tool.out
+  echo "     (exit status $rc)"
+}
+tool -q read-setup --port "$prefix/dosdevices/com2" tool.s47
+tool analyse --port "$prefix/dosdevices/com5" --json
+tool read-setup --port "$prefix/dosdevices/com3" tool.s47
 echo
 echo "Demo done; the files are in $work"

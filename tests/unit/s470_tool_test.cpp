@@ -1,5 +1,6 @@
 // The s470 command-line tool, run in-process against the simulated gauge and bus on
-// pseudo-terminals: exit status, the lines it prints, the bytes on the wire and the files it leaves.
+// pseudo-terminals: exit status, the lines it prints, the bytes on the wire and the files it
+// leaves.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -40,12 +41,16 @@ std::string Lines(const std::vector<std::string>& lines) {
   std::string all;
   for (const std::string& l : lines) {
     const size_t first = l.find_first_not_of(' ');
-    all += (first == std::string::npos ? "" : l.substr(first, l.find_last_not_of(' ') - first + 1)) + "\n";
+    all +=
+        (first == std::string::npos ? "" : l.substr(first, l.find_last_not_of(' ') - first + 1)) +
+        "\n";
   }
   return all;
 }
 
-bool FileExists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
+bool FileExists(const std::string& path) {
+  return access(path.c_str(), F_OK) == 0;
+}
 
 // A setup file as a fresh slot makes it: zeros, word 0 = 0xFFFF.
 Bytes NewSetup() {
@@ -57,11 +62,13 @@ Bytes NewSetup() {
 const sim::GaugeMemory kGauge = PatternedGauge(3);
 
 // Channel bytes +65/+66: where both are 0 a write puts 0x80 at +66, in the file and in the gauge.
-constexpr uint8_t kChannelPairs[8][2] = {{0, 0}, {0, 5}, {1, 0}, {0, 0}, {7, 7}, {0, 0x80}, {0, 0}, {2, 0}};
+constexpr uint8_t kChannelPairs[8][2] = {{0, 0}, {0, 5},    {1, 0}, {0, 0},
+                                         {7, 7}, {0, 0x80}, {0, 0}, {2, 0}};
 
 Bytes WithDefaults(Bytes setup) {
   for (int k = 0; k < 8; ++k)
-    if (setup[384 + 80 * k + 65] == 0 && setup[384 + 80 * k + 66] == 0) setup[384 + 80 * k + 66] = 0x80;
+    if (setup[384 + 80 * k + 65] == 0 && setup[384 + 80 * k + 66] == 0)
+      setup[384 + 80 * k + 66] = 0x80;
   return setup;
 }
 
@@ -77,30 +84,60 @@ TEST(S470Tool, SetupCommandsMoveTheDllsBytesAndLeaveItsFiles) {
   };
   const struct {
     const char* name;
-    std::vector<std::string> args;   // @ stands for the port, F for the file
-    std::optional<Bytes> before;     // the file before; none: no file
+    std::vector<std::string> args;  // @ stands for the port, F for the file
+    std::optional<Bytes> before;    // the file before; none: no file
     std::function<void(sim::GaugeConfig&)> gauge;
     int status;
-    std::optional<Bytes> after;      // none: no file left
-    Bytes wire;                      // what the host sent
-    std::string err;                 // standard error; failures: the one line after "s470: "
+    std::optional<Bytes> after;  // none: no file left
+    Bytes wire;                  // what the host sent
+    std::string err;             // standard error; failures: the one line after "s470: "
   } cases[] = {
-      {"read into a setup file", {"read-setup", "--port", "@", "F"}, patterned, nullptr, 0,
-       SetupAfterRead(patterned, kGauge, 1), Cat({ReadStart(), kEndCommandBytes}),
+      {"read into a setup file",
+       {"read-setup", "--port", "@", "F"},
+       patterned,
+       nullptr,
+       0,
+       SetupAfterRead(patterned, kGauge, 1),
+       Cat({ReadStart(), kEndCommandBytes}),
        Lines({readTitle}) + Lines(ProgressLines())},
-      {"read an im2 gauge into a new file, quietly", {"-q", "read-setup", "--port", "@", "F"}, std::nullopt,
-       [](sim::GaugeConfig& c) { c.identification = "R/S470-im2"; }, 0, SetupAfterRead(NewSetup(), kGauge, 2),
-       Cat({ReadStart(), kEndCommandBytes}), ""},
-      {"write with the channel defaults", {"write-setup", "--port", "@", "F"}, patterned, nullptr, 0, written,
-       Cat({WriteStart(), writtenBlocks, kEndCommandBytes}), Lines({writeTitle}) + Lines(ProgressLines())},
-      {"read with a wrong checksum in block 5", {"read-setup", "F", "--port", "@", "--quiet"}, patterned,
-       [](sim::GaugeConfig& c) { c.faults.badChecksumBlock = 5; }, 1, patterned, ReadStart(),
+      {"read an im2 gauge into a new file, quietly",
+       {"-q", "read-setup", "--port", "@", "F"},
+       std::nullopt,
+       [](sim::GaugeConfig& c) { c.identification = "R/S470-im2"; },
+       0,
+       SetupAfterRead(NewSetup(), kGauge, 2),
+       Cat({ReadStart(), kEndCommandBytes}),
+       ""},
+      {"write with the channel defaults",
+       {"write-setup", "--port", "@", "F"},
+       patterned,
+       nullptr,
+       0,
+       written,
+       Cat({WriteStart(), writtenBlocks, kEndCommandBytes}),
+       Lines({writeTitle}) + Lines(ProgressLines())},
+      {"read with a wrong checksum in block 5",
+       {"read-setup", "F", "--port", "@", "--quiet"},
+       patterned,
+       [](sim::GaugeConfig& c) { c.faults.badChecksumBlock = 5; },
+       1,
+       patterned,
+       ReadStart(),
        failure("read-setup", kNoConnection)},
-      {"read into a new file, hang-up in block 3", {"read-setup", "--port", "@", "F", "-q"}, std::nullopt,
-       [](sim::GaugeConfig& c) { c.faults.hangUpBlock = 3; }, 1, std::nullopt, ReadStart(),
+      {"read into a new file, hang-up in block 3",
+       {"read-setup", "--port", "@", "F", "-q"},
+       std::nullopt,
+       [](sim::GaugeConfig& c) { c.faults.hangUpBlock = 3; },
+       1,
+       std::nullopt,
+       ReadStart(),
        failure("read-setup", kNoConnection)},
-      {"write refused at block 1", {"write-setup", "-q", "--port", "@", "F"}, patterned,
-       [](sim::GaugeConfig& c) { c.faults.refuseBlock = 1; }, 1, written,
+      {"write refused at block 1",
+       {"write-setup", "-q", "--port", "@", "F"},
+       patterned,
+       [](sim::GaugeConfig& c) { c.faults.refuseBlock = 1; },
+       1,
+       written,
        Cat({WriteStart(), Bytes(writtenBlocks.begin(), writtenBlocks.begin() + 17)}),
        failure("write-setup", kNotAccepted)},
   };
@@ -147,12 +184,15 @@ TEST(S470Tool, ProgressOnATerminalIsOneRedrawnLine) {
   sim::GaugeSimRunner runner(gauge, dir.Path("gauge"));
   const ToolRun run = RunS470({"read-setup", "--port", dir.Path("gauge"), dir.Path("a.s47")}, true);
   EXPECT_EQ(run.status, 0);
-  const std::string first = "Read setup from the ORV S470 gauge\n\r[..............................]   0%  Connection : RS232";
+  const std::string first =
+      "Read setup from the ORV S470 gauge\n\r[..............................]   0%  Connection : "
+      "RS232";
   EXPECT_EQ(run.err.substr(0, first.size()), first);
   const std::string last = "\r[##############################] 100%  o.k.                    \n";
   ASSERT_GE(run.err.size(), last.size());
   EXPECT_EQ(run.err.substr(run.err.size() - last.size()), last);
-  EXPECT_NE(run.err.find("\r[###############...............]  50%  Transferred: 656 / 1024"), std::string::npos);
+  EXPECT_NE(run.err.find("\r[###############...............]  50%  Transferred: 656 / 1024"),
+            std::string::npos);
   EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 2);
 }
 
@@ -160,7 +200,8 @@ TEST(S470Tool, ProgressOnATerminalIsOneRedrawnLine) {
 // and no file changed or left behind.
 TEST(S470Tool, FailuresGiveTheirStatusAndOneLine) {
   TempDir dir;
-  const std::string setup = dir.Path("kept.s47"), shortFile = dir.Path("notes.txt"), link = dir.Path("gauge");
+  const std::string setup = dir.Path("kept.s47"), shortFile = dir.Path("notes.txt"),
+                    link = dir.Path("gauge");
   const std::string hex = dir.Path("fw.hex");
   WriteFileBytes(hex, ToBytes(":00000001FF\r\n"));
   const Bytes setupBytes = PatternedSetup(), shortBytes(300, 'n');
@@ -174,25 +215,42 @@ TEST(S470Tool, FailuresGiveTheirStatusAndOneLine) {
   } cases[] = {
       {{}, 2, "s470: A subcommand is required; see s470 --help"},
       {{"read-setup", setup}, 2, "s470: --port is required; see s470 --help"},
-      {{"analyse", "--port", link, "--colour"}, 2, "s470: The following argument was not expected: --colour; see s470 --help"},
-      {{"read-setup", "--port", "ttyUSB0", setup}, 2,
+      {{"analyse", "--port", link, "--colour"},
+       2,
+       "s470: The following argument was not expected: --colour; see s470 --help"},
+      {{"read-setup", "--port", "ttyUSB0", setup},
+       2,
        "s470: 'ttyUSB0' is no port: give its device path, such as /dev/ttyUSB0"},
-      {{"analyse", "--port", "COM9"}, 2, "s470: the bus analysis runs on COM1 to COM8, not on COM9"},
-      {{"write-setup", "--port", link, dir.Path("missing.s47")}, 2,
+      {{"analyse", "--port", "COM9"},
+       2,
+       "s470: the bus analysis runs on COM1 to COM8, not on COM9"},
+      {{"write-setup", "--port", link, dir.Path("missing.s47")},
+       2,
        "s470: cannot read " + dir.Path("missing.s47") + ": there is no such file"},
-      {{"read-setup", "--port", link, shortFile}, 2,
+      {{"read-setup", "--port", link, shortFile},
+       2,
        "s470: " + shortFile + " is no setup file: it holds 300 bytes, a setup file 7500"},
-      {{"write-setup", "--port", link, shortFile}, 2,
+      {{"write-setup", "--port", link, shortFile},
+       2,
        "s470: " + shortFile + " is no setup file: it holds 300 bytes, a setup file 7500"},
-      {{"read-setup", "--port", dir.Path("no-such-tty"), dir.Path("new.s47")}, 1,
+      {{"read-setup", "--port", dir.Path("no-such-tty"), dir.Path("new.s47")},
+       1,
        "s470: cannot open port " + dir.Path("no-such-tty") +
            ": it does not exist or another program holds it; check the port name and that no other "
            "program uses it"},
-      {{"read-setup", "-q", "--port", "COM7", setup}, 1, std::string("s470: read-setup on COM7: ") + kNoConnection, true},
-      {{"write-setup", "--port", "7", "-q", setup}, 1, std::string("s470: write-setup on 7: ") + kNoConnection, true},
-      {{"unscramble", dir.Path("missing.bin"), dir.Path("out.hex")}, 2,
+      {{"read-setup", "-q", "--port", "COM7", setup},
+       1,
+       std::string("s470: read-setup on COM7: ") + kNoConnection,
+       true},
+      {{"write-setup", "--port", "7", "-q", setup},
+       1,
+       std::string("s470: write-setup on 7: ") + kNoConnection,
+       true},
+      {{"unscramble", dir.Path("missing.bin"), dir.Path("out.hex")},
+       2,
        "s470: cannot open " + dir.Path("missing.bin") + ": No such file or directory"},
-      {{"scramble", hex, dir.Path("no/such/folder.bin")}, 2,
+      {{"scramble", hex, dir.Path("no/such/folder.bin")},
+       2,
        "s470: cannot create " + dir.Path("no/such/folder.bin") + ": No such file or directory"},
   };
   for (const auto& c : cases) {
@@ -242,36 +300,86 @@ TEST(S470Tool, AnalyseListsTheModulesOfTheDllsScan) {
   ]
 }
 )";
-  const std::vector<std::string> numberTwo =
-      Join({kBusStart, kBusIdentify, {"40 115200 M 2", "BF 115200 M 2"}, kBusIdentify,
-            {"41 115200 M 2", "BE 115200 M 2"}, kBusIdentify, kBusEnd});
+  const std::vector<std::string> numberTwo = Join({kBusStart,
+                                                   kBusIdentify,
+                                                   {"40 115200 M 2", "BF 115200 M 2"},
+                                                   kBusIdentify,
+                                                   {"41 115200 M 2", "BE 115200 M 2"},
+                                                   kBusIdentify,
+                                                   kBusEnd});
   const std::string boot = "s470: warning: One QLBus module is in the QLB-bootloader mode\n";
   const std::string noConnection = std::string("s470: analyse on @: ") + kNoConnection;
   const struct {
     const char* name;
     std::vector<std::string> args;  // after "analyse --port LINE"; R stands for the report path
     std::vector<sim::SimModule> modules;
-    const char* fault;              // bus simulator fault, or null
-    bool bus = true;                // false: nothing answers on the line, not even an echo
+    const char* fault;  // bus simulator fault, or null
+    bool bus = true;    // false: nothing answers on the line, not even an echo
     int status;
     std::string out, err, report;   // report: the report file's bytes ("" for none)
     std::vector<std::string> wire;  // the host's bytes (empty: not checked)
   } cases[] = {
-      {"two modules", {}, {{"QLB-mc1", 0x10, 0x23, 4711}, {"ABCDEFGH", 0x21, 0x1A, 12345678}}, nullptr, true, 0,
+      {"two modules",
+       {},
+       {{"QLB-mc1", 0x10, 0x23, 4711}, {"ABCDEFGH", 0x21, 0x1A, 12345678}},
+       nullptr,
+       true,
+       0,
        "QLB-mc1  /  Hardware = V1.0  /  Software = V2.3  /  Ser.Nr. = 00004711\n"
        "ABCDEFGH  /  Hardware = V2.1  /  Software = V1.:  /  Ser.Nr. = 12345678\n",
-       "Bus analysis on @\n2 modules found\n", "", numberTwo},
-      {"two modules as JSON, with the report", {"--json", "--report", "R", "-q"},
-       {{"QLB-mc1", 0x10, 0x23, 4711}, {"ABCDEFGH", 0x21, 0x1A, 12345678}}, nullptr, true, 0, json, "", two,
+       "Bus analysis on @\n2 modules found\n",
+       "",
        numberTwo},
-      {"an empty bus", {"--report", "R"}, {}, nullptr, true, 0, "No modules found\n",
-       "Bus analysis on @\n0 modules found\n", "No modules found", Join({kBusStart, kBusIdentify, kBusEnd})},
-      {"numbering not acknowledged", {"-q", "--report", "R"}, {{"A", 1, 1, 1}, {"B", 2, 2, 2}}, "noack:1", true, 1, "",
-       noConnection + " (1 module was numbered before the failure)\n", "", {}},
-      {"a module in the bootloader", {"-q"}, {{"BOOT", 1, 1, 1, true}}, nullptr, true, 1, "",
-       boot + boot + boot + boot + boot + noConnection + "\n", "", {}},
-      {"a line without echo", {"-q"}, {}, nullptr, false, 1, "",
-       "s470: analyse on @: the line did not echo; " + std::string(kNoConnection) + "\n", "", {}},
+      {"two modules as JSON, with the report",
+       {"--json", "--report", "R", "-q"},
+       {{"QLB-mc1", 0x10, 0x23, 4711}, {"ABCDEFGH", 0x21, 0x1A, 12345678}},
+       nullptr,
+       true,
+       0,
+       json,
+       "",
+       two,
+       numberTwo},
+      {"an empty bus",
+       {"--report", "R"},
+       {},
+       nullptr,
+       true,
+       0,
+       "No modules found\n",
+       "Bus analysis on @\n0 modules found\n",
+       "No modules found",
+       Join({kBusStart, kBusIdentify, kBusEnd})},
+      {"numbering not acknowledged",
+       {"-q", "--report", "R"},
+       {{"A", 1, 1, 1}, {"B", 2, 2, 2}},
+       "noack:1",
+       true,
+       1,
+       "",
+       noConnection + " (1 module was numbered before the failure)\n",
+       "",
+       {}},
+      {"a module in the bootloader",
+       {"-q"},
+       {{"BOOT", 1, 1, 1, true}},
+       nullptr,
+       true,
+       1,
+       "",
+       boot + boot + boot + boot + boot + noConnection + "\n",
+       "",
+       {}},
+      {"a line without echo",
+       {"-q"},
+       {},
+       nullptr,
+       false,
+       1,
+       "",
+       "s470: analyse on @: the line did not echo; " + std::string(kNoConnection) + "\n",
+       "",
+       {}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -292,7 +400,8 @@ TEST(S470Tool, AnalyseListsTheModulesOfTheDllsScan) {
     bus.Stop();
 
     const auto withPort = [&](std::string text) {
-      for (size_t at; (at = text.find('@')) != std::string::npos;) text.replace(at, 1, line.slavePath());
+      for (size_t at; (at = text.find('@')) != std::string::npos;)
+        text.replace(at, 1, line.slavePath());
       return text;
     };
     EXPECT_EQ(run.status, c.status);

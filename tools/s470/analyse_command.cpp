@@ -2,7 +2,6 @@
 // and the report file only when asked for.
 #include <nlohmann/json.hpp>
 
-
 #include "analysis/bus_analysis.h"
 #include "analysis/report_file.h"
 #include "lang/fixed_message.h"
@@ -44,8 +43,8 @@ int AnalyseCommand(const Console& console, const std::string& portName, bool jso
                    const std::string& reportFile) {
   const int16_t port = PortNumber(portName);
   if (port >= kBusPortCount)
-    throw Failure(kExitUsage, "the bus analysis runs on COM1 to COM" + std::to_string(kBusPortCount - 1) +
-                                  ", not on " + portName);
+    throw Failure(kExitUsage, "the bus analysis runs on COM1 to COM" +
+                                  std::to_string(kBusPortCount - 1) + ", not on " + portName);
   CheckPortOpens(port, portName);
   console.Line("Bus analysis on " + portName);
 
@@ -59,19 +58,21 @@ int AnalyseCommand(const Console& console, const std::string& portName, bool jso
   }
   SetFixedMessageSink(nullptr);
   if (!done) {
-    const std::string found =
-        table.count == 0 ? ""
-        : table.count == 1 ? " (1 module was numbered before the failure)"
-                           : " (" + std::to_string(table.count) + " modules were numbered before the failure)";
+    const std::string found = table.count == 0   ? ""
+                              : table.count == 1 ? " (1 module was numbered before the failure)"
+                                                 : " (" + std::to_string(table.count) +
+                                                       " modules were numbered before the failure)";
     throw Failure(kExitDevice, "analyse on " + portName + ": " + TextOf(kPortFailureText) + found);
   }
 
   if (!table.echoed)
-    throw Failure(kExitDevice, "analyse on " + portName + ": the line did not echo; " + TextOf(kPortFailureText));
+    throw Failure(kExitDevice, "analyse on " + portName + ": the line did not echo; " +
+                                   TextOf(kPortFailureText));
 
   const std::string report = AnalysisReport(table);
   if (!reportFile.empty() && !WriteReportFile(reportFile.c_str(), report))
-    throw Failure(kExitUsage, "cannot write the report to " + reportFile + ": check the folder and its permissions");
+    throw Failure(kExitUsage, "cannot write the report to " + reportFile +
+                                  ": check the folder and its permissions");
   if (json) {
     console.out() << JsonReport(table) << '\n';
   } else {
@@ -81,7 +82,8 @@ int AnalyseCommand(const Console& console, const std::string& portName, bool jso
       if (c != '\r') lines += c;
     console.out() << lines << (table.count == 0 ? "\n" : "");
   }
-  console.Line(std::to_string(table.count) + (table.count == 1 ? " module" : " modules") + " found");
+  console.Line(std::to_string(table.count) + (table.count == 1 ? " module" : " modules") +
+               " found");
   return kExitDone;
 }
 

@@ -16,20 +16,23 @@ namespace {
 std::string BaseName(std::string path) {
   const size_t slash = path.find_last_of("/\\");
   if (slash != std::string::npos) path = path.substr(slash + 1);
-  if (path.size() > 4 && (path.compare(path.size() - 4, 4, ".exe") == 0 || path.compare(path.size() - 4, 4, ".EXE") == 0))
+  if (path.size() > 4 && (path.compare(path.size() - 4, 4, ".exe") == 0 ||
+                          path.compare(path.size() - 4, 4, ".EXE") == 0))
     path.resize(path.size() - 4);
   return path;
 }
 
 }  // namespace
 
-int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool errIsTerminal) {
+int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+            bool errIsTerminal) {
   const bool alias = !args.empty() && BaseName(args[0]) == "fwscramble";
   SetProgramName(alias ? "fwscramble" : "s470");
 
-  CLI::App app{alias ? "Plain Intel HEX files to scrambled firmware files and back."
-                     : "Setups, bus analysis and firmware files of R470/S470 gauges and QLBus modules.",
-               ProgramName()};
+  CLI::App app{
+      alias ? "Plain Intel HEX files to scrambled firmware files and back."
+            : "Setups, bus analysis and firmware files of R470/S470 gauges and QLBus modules.",
+      ProgramName()};
   app.require_subcommand(1);
   app.fallthrough();
   bool quiet = false;
@@ -42,7 +45,8 @@ int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   CLI::App* analyse = nullptr;
   if (!alias) {
     read = app.add_subcommand("read-setup", "Read the gauge's setup into FILE (made when missing)");
-    read->add_option("--port", port, "Serial port: a device path such as /dev/ttyUSB0, or COM3 / 3 on Windows")
+    read->add_option("--port", port,
+                     "Serial port: a device path such as /dev/ttyUSB0, or COM3 / 3 on Windows")
         ->required();
     read->add_option("FILE", file, "Setup file")->required();
 
@@ -51,12 +55,15 @@ int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     write->add_option("FILE", file, "Setup file")->required();
 
     analyse = app.add_subcommand("analyse", "Find and number the modules on the bus and list them");
-    analyse->add_option("--port", port, "Serial port of the gauge that carries the bus")->required();
+    analyse->add_option("--port", port, "Serial port of the gauge that carries the bus")
+        ->required();
     analyse->add_flag("--json", json, "The list as one JSON document");
     analyse->add_option("--report", report, "Also write the report file (as Analysis.txt) here");
   }
-  CLI::App* scramble = app.add_subcommand("scramble", "Plain Intel HEX file IN -> scrambled firmware file OUT");
-  CLI::App* unscramble = app.add_subcommand("unscramble", "Scrambled firmware file IN -> plain Intel HEX file OUT");
+  CLI::App* scramble =
+      app.add_subcommand("scramble", "Plain Intel HEX file IN -> scrambled firmware file OUT");
+  CLI::App* unscramble =
+      app.add_subcommand("unscramble", "Scrambled firmware file IN -> plain Intel HEX file OUT");
   for (CLI::App* sub : {scramble, unscramble}) {
     sub->add_option("IN", inPath, "Input file")->required();
     sub->add_option("OUT", outPath, "Output file")->required();
@@ -65,9 +72,11 @@ int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   // The first word that is no option names the command.
   for (size_t i = 1; i < args.size(); ++i) {
     if (!args[i].empty() && args[i][0] == '-') continue;
-    const auto named = app.get_subcommands([&](CLI::App* sub) { return sub->get_name() == args[i]; });
+    const auto named =
+        app.get_subcommands([&](CLI::App* sub) { return sub->get_name() == args[i]; });
     if (named.empty()) {
-      err << ProgramName() << ": unknown command '" << args[i] << "'; see " << ProgramName() << " --help\n";
+      err << ProgramName() << ": unknown command '" << args[i] << "'; see " << ProgramName()
+          << " --help\n";
       return kExitUsage;
     }
     break;
@@ -101,6 +110,5 @@ int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     return f.status;
   }
 }
-
 
 }  // namespace s470::tool

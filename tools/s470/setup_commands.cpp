@@ -19,8 +19,11 @@ class SetupSlot {
   explicit SetupSlot(const std::string& path) : path_(path) {
     switch (OpenFileSlot(0, FromUtf8(path).c_str(), kSetupFileSize)) {
       case 0: open_ = true; return;
-      case 1: throw Failure(kExitUsage, "cannot open or create " + path + ": check the folder and its permissions");
-      default: throw Failure(kExitUsage, "cannot read " + path + " whole: check the file and the disk");
+      case 1:
+        throw Failure(kExitUsage,
+                      "cannot open or create " + path + ": check the folder and its permissions");
+      default:
+        throw Failure(kExitUsage, "cannot read " + path + " whole: check the file and the disk");
     }
   }
   ~SetupSlot() {
@@ -30,7 +33,8 @@ class SetupSlot {
   void Close() {
     open_ = false;
     if (CloseFileSlot(0) != 0)
-      throw Failure(kExitUsage, "cannot write " + path_ + " back whole: check the disk; the file may be damaged");
+      throw Failure(kExitUsage, "cannot write " + path_ +
+                                    " back whole: check the disk; the file may be damaged");
   }
 
  private:
@@ -47,7 +51,8 @@ struct DirectPortScope {
 bool CheckSetupFile(const std::string& path) {
   if (!FileExists(path)) return false;
   std::FILE* f = OpenFile(path, "rb");
-  if (f == nullptr) throw Failure(kExitUsage, "cannot read " + path + ": check that it is a file you may read");
+  if (f == nullptr)
+    throw Failure(kExitUsage, "cannot read " + path + ": check that it is a file you may read");
   long size = -1;
   if (std::fseek(f, 0, SEEK_END) == 0) size = std::ftell(f);
   std::fclose(f);
@@ -82,9 +87,11 @@ int ReadSetupCommand(const Console& console, const std::string& portName, const 
   return kExitDone;
 }
 
-int WriteSetupCommand(const Console& console, const std::string& portName, const std::string& file) {
+int WriteSetupCommand(const Console& console, const std::string& portName,
+                      const std::string& file) {
   const int16_t port = PortNumber(portName);
-  if (!CheckSetupFile(file)) throw Failure(kExitUsage, "cannot read " + file + ": there is no such file");
+  if (!CheckSetupFile(file))
+    throw Failure(kExitUsage, "cannot read " + file + ": there is no such file");
   CheckPortOpens(port, portName);
   SetupSlot slot(file);
   const DirectPortScope portScope;

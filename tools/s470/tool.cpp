@@ -17,8 +17,12 @@ constexpr int kBarWidth = 30;
 
 }  // namespace
 
-const std::string& ProgramName() { return g_programName; }
-void SetProgramName(const std::string& name) { g_programName = name; }
+const std::string& ProgramName() {
+  return g_programName;
+}
+void SetProgramName(const std::string& name) {
+  g_programName = name;
+}
 
 void Console::Line(const std::string& text) const {
   if (!quiet_) err_ << text << '\n' << std::flush;
@@ -53,7 +57,8 @@ void Progress::Draw() {
   const int filled = total_ > 0 ? done_ * kBarWidth / total_ : 0;
   const int percent = total_ > 0 ? done_ * 100 / total_ : 0;
   char head[64];
-  std::snprintf(head, sizeof head, "[%s%s] %3d%%  ", std::string(static_cast<size_t>(filled), '#').c_str(),
+  std::snprintf(head, sizeof head, "[%s%s] %3d%%  ",
+                std::string(static_cast<size_t>(filled), '#').c_str(),
                 std::string(static_cast<size_t>(kBarWidth - filled), '.').c_str(), percent);
   std::string line = head + status_;
   const size_t length = line.size();
@@ -62,9 +67,13 @@ void Progress::Draw() {
   drawn_ = length;
 }
 
-void ConsoleProgressView::Create(Window, const std::u16string& title) { console_.Line(Trimmed(title)); }
+void ConsoleProgressView::Create(Window, const std::u16string& title) {
+  console_.Line(Trimmed(title));
+}
 
-void ConsoleProgressView::SetStatus(const std::u16string& text) { progress_.Status(Trimmed(text)); }
+void ConsoleProgressView::SetStatus(const std::u16string& text) {
+  progress_.Status(Trimmed(text));
+}
 
 void ConsoleProgressView::ShowMessage(const std::u16string& text, unsigned) {
   message_ = Trimmed(text);
@@ -77,10 +86,12 @@ ToolLang::ToolLang() {
       {1001, u"Write setup to the ORV S470 gauge"},
       {1002, u"Connection"},
       {1003, u"Transferred: "},
-      {1004, u"No connection to the ORV module. Please check the cable, the COM port and the power "
-             u"supply of the S470, then try again."},
-      {1005, u"The S470 gauge did not accept the setup data. The setup in the gauge is incomplete: "
-             u"please write it again."},
+      {1004,
+       u"No connection to the ORV module. Please check the cable, the COM port and the power "
+       u"supply of the S470, then try again."},
+      {1005,
+       u"The S470 gauge did not accept the setup data. The setup in the gauge is incomplete: "
+       u"please write it again."},
       {1201, u"The bus analysis is finished."},
   };
 }
@@ -96,7 +107,9 @@ int ToolLang::ShowMessageBox(Window, const char16_t* text, const char16_t*, unsi
   return 1;
 }
 
-FileHandle ToolLang::OpenFile(const char16_t* path) { return OpenSlotFile(path); }
+FileHandle ToolLang::OpenFile(const char16_t* path) {
+  return OpenSlotFile(path);
+}
 
 std::string ToolLang::TakeMessages() {
   std::string m;
@@ -104,7 +117,9 @@ std::string ToolLang::TakeMessages() {
   return m;
 }
 
-std::string TextOf(int number) { return ToUtf8(GetText(number)); }
+std::string TextOf(int number) {
+  return ToUtf8(GetText(number));
+}
 
 std::string Trimmed(const std::u16string& text) {
   const size_t first = text.find_first_not_of(u' ');

@@ -10,8 +10,8 @@
 #include <map>
 #include <ostream>
 #include <stdexcept>
-#include <vector>
 #include <string>
+#include <vector>
 
 #include "lang/lang_api.h"
 #include "transfer/progress_view.h"
@@ -55,7 +55,8 @@ class Console {
 
 // The whole program: parses args (args[0] is the program's path), runs the command, reports.
 // Returns the exit status.
-int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool errIsTerminal);
+int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+            bool errIsTerminal);
 
 // Progress through `total` steps (setup blocks, flash blocks, user cells). Each status text is a
 // line of its own, unless on a terminal: there the status and a bar share one line.
@@ -81,7 +82,8 @@ class Progress {
 // bar over the 48 blocks. Its message box is kept as the failure's text.
 class ConsoleProgressView final : public ProgressView {
  public:
-  ConsoleProgressView(const Console& console, int blocks) : console_(console), progress_(console, blocks) {}
+  ConsoleProgressView(const Console& console, int blocks)
+      : console_(console), progress_(console, blocks) {}
   void Create(Window parent, const std::u16string& title) override;
   void SetStatus(const std::u16string& text) override;
   void Repaint() override {}
@@ -107,10 +109,12 @@ class ToolLang final : public LangApi {
   intptr_t OpenDialog(Window, int, void*) override { return -1; }
   Window CreateModeless(Window, int, void*) override { return nullptr; }
   void ComboBoxAdd(Window, const char16_t*) override {}
-  int ShowMessageBox(Window, const char16_t* text, const char16_t* caption, unsigned style) override;
+  int ShowMessageBox(Window, const char16_t* text, const char16_t* caption,
+                     unsigned style) override;
   FileHandle OpenFile(const char16_t* path) override;
   long OpenKey(uintptr_t, const char16_t*, uint32_t, uint32_t, RegKey*) override { return 2; }
-  long CreateKey(uintptr_t, const char16_t*, const char16_t*, uint32_t, RegKey*, uint32_t*) override {
+  long CreateKey(uintptr_t, const char16_t*, const char16_t*, uint32_t, RegKey*,
+                 uint32_t*) override {
     return 5;
   }
   long EnumValue(RegKey, uint32_t, char16_t*, uint32_t*, uint32_t*, uint8_t*, uint32_t*) override {
@@ -143,6 +147,7 @@ int ReadSetupCommand(const Console& console, const std::string& port, const std:
 int WriteSetupCommand(const Console& console, const std::string& port, const std::string& file);
 int AnalyseCommand(const Console& console, const std::string& port, bool json,
                    const std::string& reportFile);
-int ScrambleCommand(const Console& console, bool scramble, const std::string& in, const std::string& out);
+int ScrambleCommand(const Console& console, bool scramble, const std::string& in,
+                    const std::string& out);
 
 }  // namespace s470::tool

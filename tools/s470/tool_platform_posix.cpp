@@ -18,16 +18,21 @@ int ComNumber(const std::string& name) {
   std::string digits = name;
   if (digits.size() > 3 && (digits.compare(0, 3, "COM") == 0 || digits.compare(0, 3, "com") == 0))
     digits = digits.substr(3);
-  if (digits.empty() || digits.size() > 3 || digits.find_first_not_of("0123456789") != std::string::npos)
+  if (digits.empty() || digits.size() > 3 ||
+      digits.find_first_not_of("0123456789") != std::string::npos)
     return 0;
   return std::atoi(digits.c_str());
 }
 
 }  // namespace
 
-std::vector<std::string> Utf8Arguments(int argc, char** argv) { return {argv, argv + argc}; }
+std::vector<std::string> Utf8Arguments(int argc, char** argv) {
+  return {argv, argv + argc};
+}
 
-bool IsTerminal(std::FILE* stream) { return ::isatty(::fileno(stream)) == 1; }
+bool IsTerminal(std::FILE* stream) {
+  return ::isatty(::fileno(stream)) == 1;
+}
 
 // The serial layer opens port n at the path in S470_COMn (else /dev/ttyS<n-1>): a path the user
 // names becomes port 1.
@@ -46,7 +51,9 @@ bool ResolvePort(const std::string& name, int16_t* port, std::string* why) {
   return true;
 }
 
-std::FILE* OpenFile(const std::string& path, const char* mode) { return std::fopen(path.c_str(), mode); }
+std::FILE* OpenFile(const std::string& path, const char* mode) {
+  return std::fopen(path.c_str(), mode);
+}
 
 FileHandle OpenSlotFile(const char16_t* path) {
   const int fd = ::open(ToUtf8(path).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
@@ -58,11 +65,13 @@ bool FileExists(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0;
 }
 
-bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+bool RemoveFile(const std::string& path) {
+  return ::unlink(path.c_str()) == 0;
+}
 
 bool ReadSecretLine(const std::string& prompt, std::string* line) {
   std::cerr << prompt << std::flush;
-  termios old {};
+  termios old{};
   const bool terminal = ::tcgetattr(STDIN_FILENO, &old) == 0;
   if (terminal) {
     termios quiet = old;

@@ -1,6 +1,6 @@
-#include <windows.h>
 #include <io.h>
 #include <shellapi.h>
+#include <windows.h>
 
 #include <iostream>
 
@@ -31,7 +31,9 @@ std::vector<std::string> Utf8Arguments(int argc, char** argv) {
   return args;
 }
 
-bool IsTerminal(std::FILE* stream) { return _isatty(_fileno(stream)) != 0; }
+bool IsTerminal(std::FILE* stream) {
+  return _isatty(_fileno(stream)) != 0;
+}
 
 // "COM3", "com3", "\\.\COM12" or "3".
 bool ResolvePort(const std::string& name, int16_t* port, std::string* why) {
@@ -54,9 +56,9 @@ std::FILE* OpenFile(const std::string& path, const char* mode) {
 }
 
 FileHandle OpenSlotFile(const char16_t* path) {
-  const HANDLE file = CreateFileW(reinterpret_cast<const wchar_t*>(path), GENERIC_READ | GENERIC_WRITE,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE file = CreateFileW(reinterpret_cast<const wchar_t*>(path),
+                                  GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   return file == INVALID_HANDLE_VALUE ? kBadFile : reinterpret_cast<FileHandle>(file);
 }
 
@@ -64,7 +66,9 @@ bool FileExists(const std::string& path) {
   return GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-bool RemoveFile(const std::string& path) { return DeleteFileW(Wide(path).c_str()) != FALSE; }
+bool RemoveFile(const std::string& path) {
+  return DeleteFileW(Wide(path).c_str()) != FALSE;
+}
 
 bool ReadSecretLine(const std::string& prompt, std::string* line) {
   std::cerr << prompt << std::flush;
