@@ -31,25 +31,6 @@ TEST(CallFrame, LanguageAndBrandComeFromTheLowTwoBytes) {
   EXPECT_TRUE(TakeFixedMessages().empty());
 }
 
-TEST(CallFrame, WithoutLanguageDllNothingRunsAndTheUserIsTold) {
-  ASSERT_EQ(Lang(), nullptr);
-  TakeFixedMessages();
-  SetBrand(3);
-  bool ran = false;
-  EXPECT_EQ(RunCallFrame(nullptr, 0x0101, 1, [&]() -> int16_t {
-              ran = true;
-              return 0;
-            }),
-            1);
-  EXPECT_FALSE(ran);
-  EXPECT_EQ(GetBrand(), 3);
-  const auto messages = TakeFixedMessages();
-  ASSERT_EQ(messages.size(), 1u);
-  EXPECT_EQ(messages[0],
-            "The language library \"ORV_LangWinNT.DLL\" is missing or incomplete. The function "
-            "cannot be carried out.");
-}
-
 class OpenSetupTest : public ::testing::Test {
  protected:
   void TearDown() override { CloseFileSlot(0); }

@@ -1,12 +1,12 @@
 // RS470_ReadFile and RS470_WriteFile through the host and the real DLL under wine64, against
 // the simulated gauge on pseudo-terminals linked as COM2, COM3, COM4 and COM12. The protocol
-// byte by byte is proven natively; these show what only the real DLL can: the Win32 port with
-// one- and two-digit numbers and real time-outs, the dialog and boxes, the setup file on disk.
+// byte by byte, time-outs and silent gauges are proven natively; these show what only the real
+// DLL can: the Win32 port with one- and two-digit numbers, the dialog and boxes, the setup file
+// on disk.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
-#include <chrono>
 #include <memory>
 #include <set>
 #include <string>
@@ -65,48 +65,32 @@ class GaugeTransferWine : public ::testing::Test {
   }
 };
 
-TEST_F(GaugeTransferWine, ReadStoresTheGaugeSetupAndModuleTypeOnComTwoTwelveAndThree) {
-  GaugeConfig ae1, im2, other;
+// One- and two-digit COM numbers through the Win32 port, the module type into the file, and the
+// progress dialog's lines as far as the host saw them (it may also catch the template's empty
+// text before the first one).
+TEST_F(GaugeTransferWine, ReadStoresTheGaugeSetupAndModuleTypeOnComTwoAndTwelve) {
+  GaugeConfig ae1, im2;
   im2.identification = "R/S470-im2";
-  other.identification = "QLB-mc1 V2.1";
-  GaugeOnCom com2(2, ae1, PatternedGauge(1)), com12(12, im2, PatternedGauge(2)),
-      com3(3, other, PatternedGauge(3));
+  GaugeOnCom com2(2, ae1, PatternedGauge(1)), com12(12, im2, PatternedGauge(2));
   const std::string dir = FreshDir("gauge-read");
-  for (const char* f : {"/a.s47", "/b.s47", "/c.s47"}) WriteBytes(dir + f, PatternedSetup());
-  const HostRun run = RunHost({"open", "a.s47", "read", "2", "0x0001", "close", "open", "b.s47",
-                               "read", "12", "0x0001", "close", "open", "c.s47", "read", "3",
-                               "0x0001", "close"},
-                              dir);
+  for (const char* f : {"/a.s47", "/b.s47"}) WriteBytes(dir + f, PatternedSetup());
+  const HostRun run = RunHost(
+      {"open", "a.s47", "read", "2", "0x0001", "close", "open", "b.s47", "read", "12", "0x0001", "close"}, dir);
   ASSERT_TRUE(run.ended) << run.output;
-  EXPECT_EQ(Results(run), (Lines{"open -> 0", "read -> 0", "close -> 0", "open -> 0", "read -> 0",
-                                 "close -> 0", "open -> 0", "read -> 0", "close -> 0"}))
+  EXPECT_EQ(Results(run), (Lines{"open -> 0", "read -> 0", "close -> 0", "open -> 0", "read -> 0", "close -> 0"}))
       << run.output;
   EXPECT_TRUE(run.messageBoxes.empty()) << run.output;
-
-  const struct {
-    const char* file;
-    GaugeOnCom* gauge;
-    uint8_t type;
-  } cases[] = {{"/a.s47", &com2, 1}, {"/b.s47", &com12, 2}, {"/c.s47", &com3, 0}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.file);
-    EXPECT_EQ(ReadBytes(dir + c.file), SetupAfterRead(PatternedSetup(), c.gauge->sim.Memory(), c.type));
-    EXPECT_EQ(c.gauge->Heard(), Cat({ReadStart(), kEndCommandBytes}));
-    for (const auto& e : c.gauge->runner->Log()) ASSERT_EQ(e.line.ToString(), "4800 N 2");
-    EXPECT_TRUE(c.gauge->sim.Stats().violations.empty());
-  }
-
-  // The progress dialog showed its progress lines, as far as the host saw them (it may also
-  // catch the template's empty text before the first one).
+  EXPECT_EQ(ReadBytes(dir + "/a.s47"), SetupAfterRead(PatternedSetup(), PatternedGauge(1), 1));
+  EXPECT_EQ(ReadBytes(dir + "/b.s47"), SetupAfterRead(PatternedSetup(), PatternedGauge(2), 2));
+  EXPECT_EQ(com12.Heard(), Cat({ReadStart(), kEndCommandBytes}));
   const Lines shown = ProgressLines();
   const std::set<std::string> known(shown.begin(), shown.end());
+  const std::string prefix = "DIALOG Read setup from the ORV S470 gauge|100=";
   int progress = 0;
   for (const auto& l : run.lines) {
-    const std::string prefix = "DIALOG Read setup from the ORV S470 gauge|100=";
     if (l.rfind(prefix, 0) != 0) continue;
-    const std::string text = l.substr(prefix.size());
     ++progress;
-    EXPECT_TRUE(text.empty() || known.count(text) == 1) << text;
+    EXPECT_TRUE(l.size() == prefix.size() || known.count(l.substr(prefix.size())) == 1) << l;
   }
   EXPECT_GT(progress, 0) << run.output;
 }
@@ -129,8 +113,6 @@ TEST_F(GaugeTransferWine, WriteLeavesTheImageInTheGaugeWithChannelDefaults) {
   EXPECT_EQ(ReadBytes(dir + "/w.s47"), want);  // the defaults stay in the setup
   EXPECT_EQ(AsBytes(com3.sim.Memory()), Bytes(want.begin() + 256, want.begin() + 1024));
   EXPECT_EQ(com3.sim.Stats().writesCompleted, 1);
-  EXPECT_EQ(com3.Heard(), Cat({WriteStart(), WithChecksums(&want[256]), kEndCommandBytes}));
-  EXPECT_TRUE(com3.sim.Stats().violations.empty());
 }
 
 // Transfers that cannot run lose nothing. Without an open setup neither talks to the gauge (a
@@ -179,25 +161,6 @@ TEST_F(GaugeTransferWine, HangUpInAReadShows1004KeepsTheSetupAndFreesThePort) {
   EXPECT_EQ(ReadBytes(dir + "/h.s47"), PatternedSetup());
   EXPECT_EQ(ReadBytes(dir + "/g.s47"), SetupAfterRead(PatternedSetup(), PatternedGauge(6), 1));
   EXPECT_EQ(com4.runner->hangUps(), 1);
-}
-
-// The one real-time silent gauge: 101 wake-up pairs, 300 ms apart, then 1004 (about 30 s).
-TEST_F(GaugeTransferWine, SilentGaugeGets101WakePairsThen1004) {
-  GaugeConfig config;
-  config.faults.silent = true;
-  GaugeOnCom com2(2, config, PatternedGauge(9));
-  const std::string dir = FreshDir("gauge-silent");
-  WriteBytes(dir + "/s.s47", PatternedSetup());
-  const auto t0 = std::chrono::steady_clock::now();
-  const HostRun run = RunHost({"open", "s.s47", "read", "2", "1", "close"}, dir);
-  const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-  ASSERT_TRUE(run.ended) << run.output;
-  EXPECT_EQ(Results(run), (Lines{"open -> 0", "read -> 1", "close -> 0"})) << run.output;
-  EXPECT_EQ(Boxes(run), Lines{kNoConnection});
-  EXPECT_EQ(ReadBytes(dir + "/s.s47"), PatternedSetup());
-  EXPECT_EQ(com2.Heard(), Repeat({0xC9, 0x8D}, 101));
-  EXPECT_GE(s, 101 * 0.3);
-  EXPECT_LT(s, 60);
 }
 
 }  // namespace
