@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <cctype>
 #include <cstdio>
 #include <random>
 #include <string>
@@ -273,6 +274,37 @@ TEST_F(FirmwareLoadTest, EmptyMissingAndUnopenableFilesLeaveTheImageAlone) {
   for (const std::string& path : {dir_.Path("no/such/folder.bin"), dir_.path()})
     EXPECT_EQ(LoadFirmwareImage(FromUtf8(path).c_str()), FirmwareLoad::kNotLoaded);
   EXPECT_EQ(ImageDiff(before), "");
+}
+
+// A file for a module is loaded checked: every record read must have its mark, hex digits of
+// either case only, its stated length and a checksum that sums to 0, and one must carry data.
+TEST_F(FirmwareLoadTest, CheckedLoadRefusesEveryRecordThatIsNotSound) {
+  const Bytes d = {0x01, 0x9F, 0xF9, 0xAF, 0x90};
+  std::string good = Record(0, 0x0100, d);
+  good.resize(good.size() - 2);
+  std::string lower = good, notHex = good, mark = good;
+  for (char& c : lower) c = static_cast<char>(std::tolower(c));
+  notHex[9] = 'G';  // "01" as "G1": the same value and sum, but no hex digit
+  mark[0] = ';';
+  const struct {
+    std::string what, text;
+    FirmwareLoad result;
+  } cases[] = {{"sound", good + "\r\n" + kEndRecord, FirmwareLoad::kLoaded},
+               {"lower case", lower + "\r\n" + kEndRecord, FirmwareLoad::kLoaded},
+               {"checksum", Record(0, 0x0100, d, 1) + kEndRecord, FirmwareLoad::kRefused},
+               {"not a hex digit", notHex + "\r\n" + kEndRecord, FirmwareLoad::kRefused},
+               {"two digits too many", good + "00\r\n" + kEndRecord, FirmwareLoad::kRefused},
+               {"no record mark", mark + "\r\n" + kEndRecord, FirmwareLoad::kRefused},
+               {"a bad end record", good + "\r\n:00000001FE\r\n", FirmwareLoad::kRefused},
+               {"no data", kEndRecord, FirmwareLoad::kRefused}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    onDisk_ = Scrambled(ToBytes(c.text));
+    WriteFileBytes(path_, onDisk_);
+    EXPECT_EQ(LoadCheckedFirmwareImage(FromUtf8(path_).c_str()), c.result);
+    EXPECT_EQ(ImageDiff(c.result == FirmwareLoad::kLoaded ? std::vector<Piece>{{0x0100, d}} : std::vector<Piece>{}), "");
+    ExpectFileUnchanged();
+  }
 }
 
 // The fwscramble tool (the s470 tool under its old name), and HEX files from other producers
