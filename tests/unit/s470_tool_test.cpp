@@ -12,7 +12,12 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
+#include <map>
+
 #include "bus_sim.h"
+#include "editor/setup_layout.h"
 #include "gauge_test_helpers.h"
 #include "serial/serial_device.h"
 #include "test_files.h"
@@ -412,6 +417,97 @@ TEST(S470Tool, AnalyseListsTheModulesOfTheDllsScan) {
       EXPECT_EQ(HostBytes(line), c.wire);
     }
   }
+}
+
+}  // namespace
+}  // namespace s470
+
+namespace s470 {
+namespace {
+
+// The editor's defaults in a whole setup file: what the editor shows for an empty one.
+Bytes DefaultedSetup() {
+  Bytes b = NewSetup();
+  const auto defaults = SetupDefaults();
+  std::copy(defaults.begin(), defaults.end(), b.begin());
+  return b;
+}
+
+// Channel k's lines of a defaulted setup.
+std::string DefaultChannel(int k) {
+  const std::string c = "channel " + std::to_string(k) + ", ";
+  std::string lines = c + "resolution: mm, 4 decimals (0.0001)\n" + c + "base value: 0.0000\n";
+  for (const char* limit : {"1: 0.0400", "2: 0.0300", "3: -0.0300", "4: -0.0400"})
+    lines += c + "limit " + limit + "\n" + c + "limit " + limit[0] + " switch: on\n";
+  for (int i = 1; i <= 8; ++i)
+    lines += c + "input " + std::to_string(i) + " factor: " + (i == k ? "1.000" : "0.000") + "\n";
+  return lines + c + "mode: Mode 0\n" + c + "pair value 1: 0.0000\n" + c +
+         "pair value 2: 0.0000\n" + c + "pair value 2 switch: off\n";
+}
+
+TEST(S470Tool, InspectAndDiffShowTheSetupAsTheEditorDoesAndLeaveTheFiles) {
+  TempDir dir;
+  std::string defaulted = "module type: S470 + QLB-mc1\n";
+  for (int k = 1; k <= 8; ++k) defaulted += "channel " + std::to_string(k) + ": active\n";
+  for (int k = 1; k <= 8; ++k) defaulted += DefaultChannel(k);
+  defaulted += "text field 1: \"\"\ntext field 2: \"\"\ntext field 3: \"\"\ntext field 4: \"\"\n";
+
+  // B: channel 3's limit 2 at 450 raw and switched off, channel 5 inactive, a negative pair
+  // value, a text.
+  Bytes b = DefaultedSetup();
+  const uint32_t record3 = ChannelRecordAddress(2);
+  EncodeSigned24(450, &b[record3 + record::kLimit1 + 3]);
+  b[record3 + record::kLimitEnable] &= ~2u;
+  EncodeSigned24(-12345, &b[record3 + record::kPair1]);
+  b[256] &= ~0x10u;
+  const std::u16string text = u"Bench 4";
+  for (size_t i = 0; i < text.size(); ++i) b[2000 + 2 * i] = static_cast<uint8_t>(text[i]);
+  std::string bDiff = "channel 5: active -> inactive\n";
+  bDiff += "channel 3, limit 2: 0.0300 -> 0.0450\nchannel 3, limit 2 switch: on -> off\n";
+  bDiff += "channel 3, pair value 1: 0.0000 -> -1.2345\n";
+  bDiff += "text field 1: \"\" -> \"Bench 4\"\n";
+
+  const struct {
+    std::vector<std::string> args;  // N: a new (empty) setup, D: defaulted, B: changed
+    int status;
+    std::string out, err;
+  } cases[] = {
+      {{"inspect", "N"}, 0, defaulted, ""},
+      {{"inspect", "D"}, 0, defaulted, ""},
+      {{"diff", "N", "D"}, 0, "", ""},
+      {{"diff", "D", "B"}, 1, bDiff, ""},
+      {{"inspect", "S"}, 2, "", "s470: @S is no setup file: a setup file holds 7500 bytes\n"},
+      {{"diff", "D", "M"},
+       2,
+       "",
+       "s470: cannot read @M: check that it exists and that you may read it\n"},
+  };
+  const std::map<std::string, Bytes> files = {
+      {"N", NewSetup()}, {"D", DefaultedSetup()}, {"B", b}, {"S", Bytes(7499, 0)}};
+  for (const auto& [name, bytes] : files) WriteFileBytes(dir.Path(name), bytes);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args[0] + " " + c.args[1]);
+    std::vector<std::string> args;
+    for (const std::string& a : c.args) args.push_back(a.size() == 1 ? dir.Path(a) : a);
+    const ToolRun run = RunS470(args);
+    EXPECT_EQ(run.status, c.status);
+    EXPECT_EQ(run.out, c.out);
+    std::string err = c.err;
+    for (const char* f : {"S", "M"})
+      if (const size_t at = err.find(std::string("@") + f); at != std::string::npos)
+        err.replace(at, 2, dir.Path(f));
+    EXPECT_EQ(run.err, err);
+    for (const auto& [name, bytes] : files) EXPECT_EQ(ReadFileBytes(dir.Path(name)), bytes) << name;
+  }
+
+  // The JSON document holds the same fields in the same order.
+  const ToolRun json = RunS470({"inspect", "--json", dir.Path("B")});
+  const ToolRun plain = RunS470({"inspect", dir.Path("B")});
+  std::string fromJson;
+  const nlohmann::ordered_json document = nlohmann::ordered_json::parse(json.out);
+  for (const auto& [key, value] : document.items())
+    fromJson += key + ": " + value.get<std::string>() + "\n";
+  EXPECT_EQ(fromJson, plain.out);
 }
 
 }  // namespace

@@ -60,6 +60,18 @@ int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     analyse->add_flag("--json", json, "The list as one JSON document");
     analyse->add_option("--report", report, "Also write the report file (as Analysis.txt) here");
   }
+  CLI::App* inspect = nullptr;
+  CLI::App* diff = nullptr;
+  std::string fileB;
+  if (!alias) {
+    inspect = app.add_subcommand("inspect", "Show the setup in FILE as the setup editor shows it");
+    inspect->add_option("FILE", file, "Setup file")->required();
+    inspect->add_flag("--json", json, "The same as one JSON document");
+    diff = app.add_subcommand(
+        "diff", "Show the fields in which two setup files differ (exit status 1 when they do)");
+    diff->add_option("A", file, "Setup file")->required();
+    diff->add_option("B", fileB, "Setup file")->required();
+  }
   CLI::App* scramble =
       app.add_subcommand("scramble", "Plain Intel HEX file IN -> scrambled firmware file OUT");
   CLI::App* unscramble =
@@ -104,6 +116,8 @@ int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     if (read != nullptr && read->parsed()) return ReadSetupCommand(console, port, file);
     if (write != nullptr && write->parsed()) return WriteSetupCommand(console, port, file);
     if (analyse != nullptr && analyse->parsed()) return AnalyseCommand(console, port, json, report);
+    if (inspect != nullptr && inspect->parsed()) return InspectCommand(console, file, json);
+    if (diff != nullptr && diff->parsed()) return DiffCommand(console, file, fileB);
     return ScrambleCommand(console, scramble->parsed(), inPath, outPath);
   } catch (const Failure& f) {
     err << ProgramName() << ": " << f.what() << '\n';

@@ -93,6 +93,18 @@ ToolLang::ToolLang() {
        u"The S470 gauge did not accept the setup data. The setup in the gauge is incomplete: "
        u"please write it again."},
       {1201, u"The bus analysis is finished."},
+      // What the setup editor's lists show.
+      {2000, u"S470"},
+      {111, u"mm, 4 decimals (0.0001)"},
+      {112, u"mm, 3 decimals (0.001)"},
+      {113, u"inch, 5 decimals (0.00001)"},
+      {114, u"inch, 4 decimals (0.0001)"},
+      {151, u"Mode 0"},
+      {152, u"Mode 1"},
+      {153, u"Mode 2"},
+      {154, u"Mode 3"},
+      {155, u"Mode 4"},
+      {156, u"Mode 5"},
   };
 }
 

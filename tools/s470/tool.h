@@ -147,6 +147,16 @@ int ReadSetupCommand(const Console& console, const std::string& port, const std:
 int WriteSetupCommand(const Console& console, const std::string& port, const std::string& file);
 int AnalyseCommand(const Console& console, const std::string& port, bool json,
                    const std::string& reportFile);
+// A setup file as the setup editor shows it: named fields ("channel 3, limit 2") with their
+// texts, in the editor's order.
+struct SetupField {
+  std::string name, value;
+};
+using SetupFields = std::vector<SetupField>;
+SetupFields DescribeSetup(const std::string& path);
+int InspectCommand(const Console& console, const std::string& file, bool json);
+// 0 when the two files show the same, 1 when they differ (each difference a line).
+int DiffCommand(const Console& console, const std::string& a, const std::string& b);
 int ScrambleCommand(const Console& console, bool scramble, const std::string& in,
                     const std::string& out);
 
