@@ -1,6 +1,7 @@
+#include <windows.h>
+// shellapi.h needs the declarations of windows.h first.
 #include <io.h>
 #include <shellapi.h>
-#include <windows.h>
 
 #include <iostream>
 
