@@ -7,6 +7,7 @@
 #include "api/window_work.h"
 #include "colours/dialog_colours.h"
 #include "editor/channel_dialog.h"
+#include "editor/general_dialog.h"
 #include "editor/setup_dialog.h"
 #include "lang/lang_api.h"
 #include "transfer/gauge_transfer.h"
@@ -15,6 +16,7 @@ namespace s470 {
 
 INT_PTR CALLBACK SetupDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK ChannelDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK GeneralDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 namespace {
 
@@ -53,9 +55,7 @@ class DialogControls final : public ControlsView {
     Lang()->ShowMessageBox(dialog_, text.c_str(), nullptr, kExclamationIcon);
   }
   intptr_t OpenPage(int number) override {
-    DLGPROC proc = nullptr;
-    if (number == kChannelDialog) proc = ChannelDialogProc;
-    if (proc == nullptr) return 1;  // a page this version does not have changes nothing
+    const DLGPROC proc = number == kChannelDialog ? ChannelDialogProc : GeneralDialogProc;
     return Lang()->OpenDialog(dialog_, number, reinterpret_cast<void*>(proc));
   }
 
@@ -88,6 +88,10 @@ INT_PTR CALLBACK SetupDialogProc(HWND window, UINT message, WPARAM wParam, LPARA
 
 INT_PTR CALLBACK ChannelDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM /*lParam*/) {
   return RunDialogMessage(window, message, wParam, OpenChannelDialog, ChannelDialogCommand);
+}
+
+INT_PTR CALLBACK GeneralDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM /*lParam*/) {
+  return RunDialogMessage(window, message, wParam, OpenGeneralDialog, GeneralDialogCommand);
 }
 
 int16_t SetupWork(Window parent) {

@@ -93,4 +93,9 @@ std::string FormatRaw(int32_t raw, uint8_t resolutionCode) {
   return FormatFixed(static_cast<float>(raw * kUnit[decimals - 3]), decimals);
 }
 
+uint16_t OwnScaleFromNumber(double number, uint8_t resolutionCode) {
+  const double raw = std::fabs(RoundToRaw(number, ScaleOfResolution(resolutionCode)));
+  return static_cast<uint16_t>(raw > kFactorMax ? kFactorMax : raw);
+}
+
 }  // namespace s470

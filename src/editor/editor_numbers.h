@@ -32,4 +32,8 @@ double RoundToRaw(double number, int32_t scale);
 // d decimals (3, 4, 5 for codes 8, 16, 32); as a plain integer for any other code.
 std::string FormatRaw(int32_t raw, uint8_t resolutionCode);
 
+// The own scale of the general settings from an entered number: raw units of channel 1's
+// resolution (raw integers for an unknown code), made positive, capped at 59999.
+uint16_t OwnScaleFromNumber(double number, uint8_t resolutionCode);
+
 }  // namespace s470
