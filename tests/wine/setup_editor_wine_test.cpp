@@ -130,5 +130,65 @@ TEST(SetupEditorWine, ChannelEditsAreCheckedAndStoredAsExactRecordBytes) {
   EXPECT_EQ(ReadBytes(dir + "/s.s47"), want);
 }
 
+// General settings dialog 12 from dialog 10 on a defaulted setup: an assignment, the one-hot
+// list, the interval with two channel boxes, signed value 2 switched off; OK in 12 and 10 stores
+// exactly these bytes 257 to 304. Cancel in 12 gives back the micrometre value 0 that opening
+// replaced by 12.
+TEST(SetupEditorWine, GeneralSettingsAreStoredAndCancelGivesBackTheMicrometreValue) {
+  const std::string dir = FreshDir("editor-general");
+  Bytes a = DefaultedSetup(), b = DefaultedSetup();
+  a[282] = 0x2C;  // signed value 2: 300, on
+  a[283] = 0x01;
+  a[284] = 0x80;
+  a[258] = 20;
+  b[258] = 0;
+  WriteBytes(dir + "/a.s47", a);
+  WriteBytes(dir + "/b.s47", b);
+  const HostRun run = RunScript(dir,
+                                "wait ORV S470 Setup\n"
+                                "click 126\n"
+                                "wait General settings\n"
+                                "select 113 5\n"
+                                "select 121 4\n"
+                                "select 181 5\n"
+                                "check 182 1\n"
+                                "check 184 1\n"
+                                "check 172 0\n"
+                                "dump\n"
+                                "click 1\n"
+                                "gone General settings\n"
+                                "wait ORV S470 Setup\n"
+                                "click 1\n"
+                                "gone ORV S470 Setup\n"
+                                "wait ORV S470 Setup\n"
+                                "click 126\n"
+                                "wait General settings\n"
+                                "dump\n"
+                                "click 2\n"
+                                "gone General settings\n"
+                                "wait ORV S470 Setup\n"
+                                "click 1\n",
+                                {"open", "a.s47", "setup", "1", "close", "open", "b.s47", "setup",
+                                 "1", "close"});
+  ASSERT_TRUE(run.ended) << run.output;
+  EXPECT_EQ(Results(run), (Lines{"open -> 0", "setup -> 0", "close -> 0", "open -> 0",
+                                 "setup -> 0", "close -> 0"}))
+      << run.output;
+  EXPECT_TRUE(ScriptMissedNothing(run)) << run.output;
+  EXPECT_TRUE(run.messageBoxes.empty()) << run.output;
+  for (const char* control : {"CONTROL 181=1 h  15 min [item 5]", "CONTROL 173=300 [disabled]",
+                              "CONTROL 113=Choice 5 [item 5]", "CONTROL 119=Variant A [item 0]",
+                              "CONTROL 103=12 um [item 11] [hidden]", "CONTROL 142=off [item 0]"})
+    EXPECT_TRUE(run.Has(control)) << control << "\n" << run.output;
+
+  const Bytes general = {0,    20,   1, 0, 4, 8, 2, 0,  // micrometre, assignment 2 on choice 5
+                         0x04, 0x40, 0, 0,              // one-hot item 4, scale, own scale 0
+                         0x20, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20,  // channel bytes
+                         5,    0x05, 0, 0, 0, 0x2C, 0x01, 0x00};  // interval, signed values
+  std::copy(general.begin(), general.end(), a.begin() + 257);
+  EXPECT_EQ(ReadBytes(dir + "/a.s47"), a);
+  EXPECT_EQ(ReadBytes(dir + "/b.s47"), b);
+}
+
 }  // namespace
 }  // namespace s470::wine
