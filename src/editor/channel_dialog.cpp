@@ -19,10 +19,16 @@ using namespace channel_ids;
 // Resolution list items: (unit code, resolution code).
 constexpr uint8_t kResolutionItems[4][2] = {{0, 16}, {0, 8}, {1, 32}, {1, 16}};
 
-std::u16string Text(int number) { return GetText(number); }
+std::u16string Text(int number) {
+  return GetText(number);
+}
 
-uint8_t Byte(int offset) { return GetSlotByte(0, CurrentRecordOffset() + offset); }
-void SetByte(int offset, uint8_t value) { SetSlotByte(0, CurrentRecordOffset() + offset, value); }
+uint8_t Byte(int offset) {
+  return GetSlotByte(0, CurrentRecordOffset() + offset);
+}
+void SetByte(int offset, uint8_t value) {
+  SetSlotByte(0, CurrentRecordOffset() + offset, value);
+}
 
 int32_t Signed24(int offset) {
   const uint8_t bytes[3] = {Byte(offset), Byte(offset + 1), Byte(offset + 2)};
@@ -64,7 +70,9 @@ bool WriteSignedValue(ControlsView& view, int id, int offset, int signOffset,
   return true;
 }
 
-void ShowModeOption(ControlsView& view) { view.Show(kModeOption, view.Selection(kModeList) != 0); }
+void ShowModeOption(ControlsView& view) {
+  view.Show(kModeOption, view.Selection(kModeList) != 0);
+}
 
 bool ConfirmChannel(ControlsView& view) {
   const int resolutionItem = view.Selection(kResolutionList);
@@ -155,7 +163,7 @@ void OpenChannelDialog(ControlsView& view) {
 
   // Module types 1 and 2 have one and two inputs; 0xFF (none chosen) shows none at all.
   const uint8_t moduleType = GetSlotByte(0, kSetupModuleType);
-  const int inputs = static_cast<int8_t>(moduleType);
+  const int inputs = SignedByte(moduleType);
   if (moduleType != 0 && inputs >= -1 && inputs <= 7)
     for (int id = 162 + inputs; id <= 169; ++id)
       for (int column : {id - 30, id, id + 10}) view.Show(column, false);
@@ -180,14 +188,15 @@ void OpenChannelDialog(ControlsView& view) {
   for (int k = 1; k <= 8; ++k) {
     double factor = 0;
     if ((mask >> (k - 1)) & 1) {
-      const int word = Byte(record::kFactor1 + 2 * (k - 1)) | (Byte(record::kFactor1 + 2 * (k - 1) + 1) << 8);
+      const int word =
+          Byte(record::kFactor1 + 2 * (k - 1)) | (Byte(record::kFactor1 + 2 * (k - 1) + 1) << 8);
       factor = word * 0.001;
       if ((signs >> (k - 1)) & 1) factor = -factor;
     }
     view.SetText(kFactorHeading + k, Widen(FormatFixed(static_cast<float>(factor), 3).c_str()));
   }
 
-  view.Select(kModeList, static_cast<int8_t>(Byte(record::kMode)));
+  view.Select(kModeList, SignedByte(Byte(record::kMode)));
   view.SetCheck(kModeOption, Byte(record::kModeOption) != 0);
   ShowModeOption(view);
 

@@ -39,7 +39,9 @@ class DialogControls final : public ControlsView {
   void SetCheck(int id, bool checked) override {
     SendMessageA(Item(id), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
   }
-  bool IsChecked(int id) override { return SendMessageA(Item(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+  bool IsChecked(int id) override {
+    return SendMessageA(Item(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+  }
   void AddItem(int id, const std::u16string& text) override {
     Lang()->ComboBoxAdd(Item(id), text.c_str());
   }

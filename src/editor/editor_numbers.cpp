@@ -25,8 +25,12 @@ std::string FormatFixed(float value, int decimals) {
 
 namespace {
 
-bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsSpace(char c) {
+  return c == ' ' || (c >= '\t' && c <= '\r');
+}
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 }  // namespace
 
@@ -69,7 +73,8 @@ int32_t ParseLeadingInteger(const std::string& text) {
   bool negative = false;
   if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
   uint32_t value = 0;
-  for (; i < text.size() && IsDigit(text[i]); ++i) value = value * 10u + static_cast<uint32_t>(text[i] - '0');
+  for (; i < text.size() && IsDigit(text[i]); ++i)
+    value = value * 10u + static_cast<uint32_t>(text[i] - '0');
   if (negative) value = 0u - value;
   return static_cast<int32_t>(value);
 }

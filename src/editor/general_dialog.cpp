@@ -31,19 +31,33 @@ const char* const kScales[8] = {"auto",
                                 "1.500 mm / 0.1500 inch",
                                 "5.000 mm / 0.5000 inch"};
 
-std::u16string Text(int number) { return GetText(number); }
-std::u16string Number(int n) { return Widen(std::to_string(n).c_str()); }
-uint8_t Byte(uint32_t address) { return GetSlotByte(0, address); }
-void SetByte(uint32_t address, int value) { SetSlotByte(0, address, static_cast<uint8_t>(value)); }
+std::u16string Text(int number) {
+  return GetText(number);
+}
+std::u16string Number(int n) {
+  return Widen(std::to_string(n).c_str());
+}
+uint8_t Byte(uint32_t address) {
+  return GetSlotByte(0, address);
+}
+void SetByte(uint32_t address, int value) {
+  SetSlotByte(0, address, static_cast<uint8_t>(value));
+}
 
 uint32_t Field24(uint32_t address) {
   return Byte(address) | (Byte(address + 1) << 8) | (Byte(address + 2) << 16);
 }
 
-bool AllChannels() { return Byte(kSetupModuleType) == 0; }
+bool AllChannels() {
+  return Byte(kSetupModuleType) == 0;
+}
 
-int NumberList(int row) { return kFirstChannelRow + 3 * row + 1; }
-int OptionList(int row) { return kFirstChannelRow + 3 * row + 2; }
+int NumberList(int row) {
+  return kFirstChannelRow + 3 * row + 1;
+}
+int OptionList(int row) {
+  return kFirstChannelRow + 3 * row + 2;
+}
 
 // The reactions of the lists. Controls hidden for a module type other than 0 stay hidden.
 void ShowMicrometreValue(ControlsView& view) {
@@ -59,7 +73,9 @@ void ShowChoice3Option(ControlsView& view) {
   view.Show(kChoice3Option, shown);
 }
 
-void ShowOwnScale(ControlsView& view) { view.Show(kOwnScale, view.Selection(kScaleList) >= kOwnScaleItem); }
+void ShowOwnScale(ControlsView& view) {
+  view.Show(kOwnScale, view.Selection(kScaleList) >= kOwnScaleItem);
+}
 
 void ShowChannelOption(ControlsView& view, int row) {
   view.Show(OptionList(row), (row == 0 || AllChannels()) && view.Selection(NumberList(row)) >= 1);
@@ -181,13 +197,14 @@ void OpenGeneralDialog(ControlsView& view) {
 
   if (!AllChannels()) {
     for (int id : {100, 101, 102, 103, 116, 117}) view.Show(id, false);
-    for (int id = kFirstChannelRow + 3; id <= kFirstChannelRow + 3 * 7 + 2; ++id) view.Show(id, false);
+    for (int id = kFirstChannelRow + 3; id <= kFirstChannelRow + 3 * 7 + 2; ++id)
+      view.Show(id, false);
     for (int k = 1; k < 8; ++k) view.Show(kFirstIntervalBox + k, false);
     SetByte(kTwoWayAddress, 1);
     view.Enable(kTwoWay, false);
   }
 
-  view.Select(kMicrometreSwitch, static_cast<int8_t>(Byte(kSwitchAddress)));
+  view.Select(kMicrometreSwitch, SignedByte(Byte(kSwitchAddress)));
   ShowMicrometreValue(view);
   if (Byte(kValueAddress) == 0) SetByte(kValueAddress, 12);
   view.Select(kMicrometreValue, Byte(kValueAddress) - 1);

@@ -17,7 +17,8 @@ constexpr int kFirstAssignment = 111;  // assignment j (0 to 3): list 111 + 2j
 constexpr int kChoice3Option = 119;
 constexpr int kOneHot = 121, kOptionFlag = 122;
 constexpr int kScaleList = 131, kOwnScale = 132, kScaleStyle = 134;
-constexpr int kFirstChannelRow = 141;  // row r (0 to 7): name 141 + 3r, number 142 + 3r, option 143 + 3r
+constexpr int kFirstChannelRow =
+    141;  // row r (0 to 7): name 141 + 3r, number 142 + 3r, option 143 + 3r
 constexpr int kSigned1Box = 170, kSigned1Edit = 171, kSigned2Box = 172, kSigned2Edit = 173;
 constexpr int kInterval = 181, kFirstIntervalBox = 182;
 constexpr int kTwoWay = 191;

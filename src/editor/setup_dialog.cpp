@@ -18,10 +18,16 @@ int g_currentChannel = 0;
 uint32_t g_currentRecord = ChannelRecordAddress(0);
 uint8_t g_setupSnapshot[kSetupFileSize];  // what Cancel in dialog 10 puts back
 
-std::u16string Text(int number) { return GetText(number); }
+std::u16string Text(int number) {
+  return GetText(number);
+}
 
-int ChannelBox(int k) { return 108 + 2 * k; }     // k = 1..8
-int ChannelButton(int k) { return 109 + 2 * k; }
+int ChannelBox(int k) {
+  return 108 + 2 * k;
+}  // k = 1..8
+int ChannelButton(int k) {
+  return 109 + 2 * k;
+}
 
 // Any module type but 0 (QLB-mc1) leaves channel 1 alone usable.
 void ShowModuleChannels(ControlsView& view, bool allChannels) {
@@ -50,8 +56,12 @@ void RunPage(ControlsView& view, int page) {
 
 }  // namespace
 
-int CurrentChannel() { return g_currentChannel; }
-uint32_t CurrentRecordOffset() { return g_currentRecord; }
+int CurrentChannel() {
+  return g_currentChannel;
+}
+uint32_t CurrentRecordOffset() {
+  return g_currentRecord;
+}
 void SetCurrentChannel(int channel) {
   g_currentChannel = channel;
   g_currentRecord = ChannelRecordAddress(channel);
@@ -75,7 +85,7 @@ void OpenSetupDialog(ControlsView& view) {
     view.AddItem(kModuleList, base + u" + R/S470-im2");
   }
   const uint8_t moduleType = GetSlotByte(0, kSetupModuleType);
-  view.Select(kModuleList, static_cast<int8_t>(moduleType));
+  view.Select(kModuleList, SignedByte(moduleType));
   const bool regularFile = GetRegularFileFlag() != 0;
   if (!regularFile) view.Enable(kModuleList, false);
 

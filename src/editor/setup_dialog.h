@@ -26,7 +26,7 @@ constexpr int kTextEdit[4] = {302, 306, 308, 304};
 }  // namespace setup_ids
 
 // Notification codes of WM_COMMAND the dialogs look at.
-constexpr int kButtonClicked = 0;   // BN_CLICKED
+constexpr int kButtonClicked = 0;     // BN_CLICKED
 constexpr int kSelectionChanged = 1;  // CBN_SELCHANGE
 
 // The channel whose record dialog 11 edits (0 to 7) and that record's setup address. Set by

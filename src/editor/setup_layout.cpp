@@ -37,7 +37,9 @@ int32_t DecodeSigned21(uint32_t field) {
   return (v & 0x100000) != 0 ? v - 0x200000 : v;
 }
 
-bool Signed21Enabled(uint32_t field) { return (field & 0x800000) != 0; }
+bool Signed21Enabled(uint32_t field) {
+  return (field & 0x800000) != 0;
+}
 
 uint32_t EncodeSigned21(int32_t value, bool enabled) {
   return (static_cast<uint32_t>(value) & 0x1FFFFF) | (enabled ? 0x800000u : 0u);
@@ -60,7 +62,7 @@ std::array<uint8_t, kSetupGaugeAreaEnd> SetupDefaults() {
     r[record::kResolution] = 16;
     r[record::kLimitEnable] = 0x0F;
     const int32_t limits[4] = {400, 300, -300, -400};
-    for (int n = 0; n < 4; ++n) EncodeSigned24(limits[n], r + record::kLimit1 + 3 * n);
+    for (int n = 0; n < 4; ++n) EncodeSigned24(limits[n], &r[record::kLimit1 + 3 * n]);
     r[record::kInputMask] = static_cast<uint8_t>(1u << channel);
     r[record::kInputSignMask] = 0;
     for (int k = 0; k < 8; ++k) {  // 1.000 for every input

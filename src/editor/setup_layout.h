@@ -28,20 +28,20 @@ constexpr uint32_t ChannelRecordAddress(int channel) {
 
 // Field offsets inside a channel record. s24 = signed 24-bit little-endian.
 namespace record {
-constexpr int kUnit = 0;           // 0 or 1, paired with the resolution code
-constexpr int kResolution = 1;     // 8, 16 or 32: 3, 4 or 5 decimals
-constexpr int kBase = 2;           // s24, raw units
-constexpr int kBaseSign = 5;       // 0xFF when the entered number was negative
-constexpr int kLimitEnable = 6;    // bits 0 to 3: Limit1 to Limit4 on
-constexpr int kLimit1 = 7;         // s24; LimitN at kLimit1 + 3 (N - 1)
-constexpr int kInputMask = 24;     // bit k-1: input k takes part
-constexpr int kInputSignMask = 25; // bit k-1: factor of input k negative
-constexpr int kFactor1 = 26;       // u16 magnitude in thousandths; input k at kFactor1 + 2 (k - 1)
-constexpr int kMode = 42;          // mode list item
-constexpr int kModeOption = 51;    // 0 or 1; 0 with mode 0
-constexpr int kPair1 = 52;         // s24, sign byte at +55
+constexpr int kUnit = 0;            // 0 or 1, paired with the resolution code
+constexpr int kResolution = 1;      // 8, 16 or 32: 3, 4 or 5 decimals
+constexpr int kBase = 2;            // s24, raw units
+constexpr int kBaseSign = 5;        // 0xFF when the entered number was negative
+constexpr int kLimitEnable = 6;     // bits 0 to 3: Limit1 to Limit4 on
+constexpr int kLimit1 = 7;          // s24; LimitN at kLimit1 + 3 (N - 1)
+constexpr int kInputMask = 24;      // bit k-1: input k takes part
+constexpr int kInputSignMask = 25;  // bit k-1: factor of input k negative
+constexpr int kFactor1 = 26;        // u16 magnitude in thousandths; input k at kFactor1 + 2 (k - 1)
+constexpr int kMode = 42;           // mode list item
+constexpr int kModeOption = 51;     // 0 or 1; 0 with mode 0
+constexpr int kPair1 = 52;          // s24, sign byte at +55
 constexpr int kPair1Sign = 55;
-constexpr int kPair2 = 56;         // s24, sign byte at +59
+constexpr int kPair2 = 56;  // s24, sign byte at +59
 constexpr int kPair2Sign = 59;
 constexpr int kPair2Enabled = 60;  // 0 or 1
 constexpr int kGaugeFlags = 66;    // 0x80 by default
@@ -58,7 +58,13 @@ struct TextField {
   uint32_t address;
   int length;  // characters
 };
-constexpr std::array<TextField, 4> kTextFields = {{{2000, 100}, {2200, 100}, {2400, 50}, {2500, 2500}}};
+constexpr std::array<TextField, 4> kTextFields = {
+    {{2000, 100}, {2200, 100}, {2400, 50}, {2500, 2500}}};
+
+// A byte of the image read as a signed number (list items stored in a byte: 0xFF is none).
+constexpr int SignedByte(uint8_t value) {
+  return value < 0x80 ? value : value - 0x100;
+}
 
 // Decimals shown for a resolution code: 3, 4 or 5; -1 for any other code.
 int DecimalsOfResolution(uint8_t code);

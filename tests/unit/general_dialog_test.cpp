@@ -64,11 +64,12 @@ TEST_F(GeneralTest, OpeningFillsEveryListAndFollowsTheModuleType) {
   EXPECT_TRUE(v[102].shown && v[103].shown);
   for (int j = 0; j < 4; ++j) {
     EXPECT_EQ(v[111 + 2 * j].items, (std::vector<std::u16string>{u"T224", u"T225", u"T226", u"T227",
-                                                                  u"T230", u"T231", u"T232"}));
+                                                                 u"T230", u"T231", u"T232"}));
     EXPECT_EQ(v[111 + 2 * j].selection, j + 1);
   }
   EXPECT_TRUE(v[118].shown && v[119].shown);
-  EXPECT_EQ(v[121].items, (std::vector<std::u16string>{u"T241", u"T246", u"T242", u"T243", u"T244", u"T245"}));
+  EXPECT_EQ(v[121].items,
+            (std::vector<std::u16string>{u"T241", u"T246", u"T242", u"T243", u"T244", u"T245"}));
   EXPECT_EQ(v[121].selection, 4);
   EXPECT_EQ(v[130].text, u"T250 :  T251");
   EXPECT_EQ(v[131].items.size(), 9u);
@@ -124,22 +125,44 @@ TEST_F(GeneralTest, OkWritesEverySettingWithItsBitRules) {
     uint8_t resolution;
     std::vector<std::pair<uint32_t, Bytes>> bytes;
   } cases[] = {
-      {"unchanged", {}, {}, {}, 16, {{259, {0x31, 0x42, 0xA4, 0x18, 0x50, 0x60, 0x01, 0x4A, 0xDC, 0x05}}}},
-      {"assignment 2 to choice 5, choice-3 option", {{113, 5}, {119, 0}}, {}, {}, 16,
+      {"unchanged",
+       {},
+       {},
+       {},
+       16,
+       {{259, {0x31, 0x42, 0xA4, 0x18, 0x50, 0x60, 0x01, 0x4A, 0xDC, 0x05}}}},
+      {"assignment 2 to choice 5, choice-3 option",
+       {{113, 5}, {119, 0}},
+       {},
+       {},
+       16,
        {{259, {0x31, 0x40, 0x24, 0x18, 0x52, 0x60}}}},
-      {"assignment 1 off, one-hot item 1", {{111, 0}, {121, 1}}, {}, {}, 16,
+      {"assignment 1 off, one-hot item 1",
+       {{111, 0}, {121, 1}},
+       {},
+       {},
+       16,
        {{259, {0x30, 0x42, 0xA4, 0x18, 0x50, 0x60, 0x40}}}},
-      {"scale item 3, style 2, own scale 2 of 3 decimals", {{131, 3}, {134, 2}},
-       {{132, u"-2"}}, {}, 8, {{266, {0x83, 0xD0, 0x07}}}},
+      {"scale item 3, style 2, own scale 2 of 3 decimals",
+       {{131, 3}, {134, 2}},
+       {{132, u"-2"}},
+       {},
+       8,
+       {{266, {0x83, 0xD0, 0x07}}}},
       {"own scale capped", {}, {{132, u"70"}}, {}, 32, {{266, {0x4A, 0x5F, 0xEA}}}},
-      {"channel numbers and options", {{142, 30}, {143, 1}, {145, 0}, {146, 1}, {148, 1}, {149, 0}}, {}, {}, 16,
+      {"channel numbers and options",
+       {{142, 30}, {143, 1}, {145, 0}, {146, 1}, {148, 1}, {149, 0}},
+       {},
+       {},
+       16,
        {{269, {0xBE, 0x20, 0x81, 0x20}}}},
       {"signed values, micrometre, interval, two-way",
        {{101, 1}, {103, 249}, {181, 255}, {191, 1}},
        {{171, u" -1048577x"}, {173, u"1048575"}},  // -1048577 keeps its low 21 bits: 1048575
        {{170, true}, {172, false}, {122, true}, {182, true}, {189, true}},
        16,
-       {{257, {1, 250}}, {277, {255, 0x81, 0xFF, 0xFF, 0x8F, 0xFF, 0xFF, 0x0F}},
+       {{257, {1, 250}},
+        {277, {255, 0x81, 0xFF, 0xFF, 0x8F, 0xFF, 0xFF, 0x0F}},
         {296, {1, 0, 0, 0, 0, 0, 0, 0, 1}}}},
   };
   const Bytes start = Image(0, 1024);
@@ -165,7 +188,8 @@ TEST_F(GeneralTest, OkWritesEverySettingWithItsBitRules) {
       EXPECT_EQ(Image(address, address + bytes.size()), bytes) << address;
     // Nothing outside the general settings is written.
     const Bytes after = Image(0, 1024);
-    EXPECT_EQ(Bytes(after.begin(), after.begin() + 257), Bytes(before.begin(), before.begin() + 257));
+    EXPECT_EQ(Bytes(after.begin(), after.begin() + 257),
+              Bytes(before.begin(), before.begin() + 257));
     EXPECT_EQ(Bytes(after.begin() + 305, after.end()), Bytes(before.begin() + 305, before.end()));
   }
 }
@@ -174,9 +198,10 @@ TEST_F(GeneralTest, ReactionsShowHideAndEnableTheirControls) {
   FakeControls v = Open();
   const std::tuple<int, int, int, bool> reactions[] = {
       // list or box, new selection (or check), control, shown / enabled afterwards
-      {101, 0, 103, false}, {101, 1, 103, true},  {113, 3, 119, true},  {115, 0, 119, true},  {113, 0, 119, false},
-      {131, 8, 132, true},  {131, 2, 132, false}, {142, 1, 143, true},  {142, 0, 143, false},
-      {181, 1, 189, true},  {181, 0, 189, false}, {170, 1, 171, true},  {172, 0, 173, false},
+      {101, 0, 103, false}, {101, 1, 103, true}, {113, 3, 119, true},  {115, 0, 119, true},
+      {113, 0, 119, false}, {131, 8, 132, true}, {131, 2, 132, false}, {142, 1, 143, true},
+      {142, 0, 143, false}, {181, 1, 189, true}, {181, 0, 189, false}, {170, 1, 171, true},
+      {172, 0, 173, false},
   };
   for (const auto& [id, value, control, on] : reactions) {
     if (id == 170 || id == 172) {
@@ -204,11 +229,11 @@ TEST_F(GeneralTest, OkWithoutChangesWritesBackWhatItOpenedWith) {
       case 258: return v != 0;
       case 265: return v == 0 || v == 0x40 || v == 1 || v == 2 || v == 4 || v == 8;
       case 266: return (v & 0x30) == 0;
-      case 281: case 284: return (v & 0x60) == 0;
+      case 281:
+      case 284: return (v & 0x60) == 0;
       case 304: return v <= 1;
       default:
-        if (a >= 269 && a <= 276)
-          return (v & 0x40) == 0 && ((v & 0x80) != 0) == ((v & 0x1F) != 0);
+        if (a >= 269 && a <= 276) return (v & 0x40) == 0 && ((v & 0x80) != 0) == ((v & 0x1F) != 0);
         return true;
     }
   };

@@ -33,10 +33,10 @@ TEST(EditorNumbers, FormatFixedRoundsHalfAwayFromZeroWithAPointInAnyLocale) {
     int decimals;
     const char* text;
   } cases[] = {
-      {0.04f, 4, "0.0400"},    {-0.03f, 4, "-0.0300"},  {999.999f, 3, "999.999"},
-      {-0.0001f, 3, "-0.000"}, {0.0f, 4, "0.0000"},     {2.5f, 0, "3"},
-      {-2.5f, 0, "-3"},        {1234567.0f, 0, "1234567"}, {0.00015f, 4, "0.0002"},
-      {9.99999f, 5, "9.99999"}, {59.999f, 3, "59.999"}, {1.5f, 6, ""},
+      {0.04f, 4, "0.0400"},     {-0.03f, 4, "-0.0300"},     {999.999f, 3, "999.999"},
+      {-0.0001f, 3, "-0.000"},  {0.0f, 4, "0.0000"},        {2.5f, 0, "3"},
+      {-2.5f, 0, "-3"},         {1234567.0f, 0, "1234567"}, {0.00015f, 4, "0.0002"},
+      {9.99999f, 5, "9.99999"}, {59.999f, 3, "59.999"},     {1.5f, 6, ""},
       {1.5f, -1, ""},
   };
   for (const Case& c : cases)
@@ -47,15 +47,15 @@ TEST(EditorNumbers, FormatFixedRoundsHalfAwayFromZeroWithAPointInAnyLocale) {
 TEST(EditorNumbers, ParsingReadsTheLeadingNumberAsAtofAndAtoiDo) {
   const double inf = std::numeric_limits<double>::infinity();
   const std::pair<const char*, double> numbers[] = {
-      {"12,5", 12},  {"letters", 0}, {" 3.5e-1", 0.35}, {"-.5", -0.5},    {"+7.", 7},
-      {"1e", 1},     {"1e+", 1},     {"2E2x", 200},     {".", 0},         {"-", 0},
-      {"\t\n42", 42}, {"0x10", 0},   {"inf", 0},        {"1e999", inf},   {"-1e999", -inf},
-      {"1e-999", 0}, {"", 0},        {"59.999", 59.999}, {"- 1", 0},
+      {"12,5", 12},   {"letters", 0}, {" 3.5e-1", 0.35},  {"-.5", -0.5},  {"+7.", 7},
+      {"1e", 1},      {"1e+", 1},     {"2E2x", 200},      {".", 0},       {"-", 0},
+      {"\t\n42", 42}, {"0x10", 0},    {"inf", 0},         {"1e999", inf}, {"-1e999", -inf},
+      {"1e-999", 0},  {"", 0},        {"59.999", 59.999}, {"- 1", 0},
   };
   for (const auto& [text, value] : numbers) EXPECT_EQ(ParseLeadingNumber(text), value) << text;
   const std::pair<const char*, int32_t> integers[] = {
-      {" -12ab", -12}, {"+5", 5}, {"x", 0}, {"1048575", 1048575}, {"-1048577", -1048577},
-      {"4294967297", 1}, {"", 0}, {"7.9", 7},
+      {" -12ab", -12},        {"+5", 5},         {"x", 0}, {"1048575", 1048575},
+      {"-1048577", -1048577}, {"4294967297", 1}, {"", 0},  {"7.9", 7},
   };
   for (const auto& [text, value] : integers) EXPECT_EQ(ParseLeadingInteger(text), value) << text;
   EXPECT_EQ(NarrowText(u"1\u00e9\u20ac"), "1\xe9?");
@@ -93,8 +93,9 @@ TEST(EditorNumbers, EveryShownValueReadsBackToTheSameRawValue) {
     EXPECT_EQ(wrong, 0);
   }
   for (int32_t word = 0; word <= kFactorMax; ++word)
-    ASSERT_EQ(RoundToRaw(ParseLeadingNumber(FormatFixed(static_cast<float>(word * 0.001), 3)), 1000),
-              word);
+    ASSERT_EQ(
+        RoundToRaw(ParseLeadingNumber(FormatFixed(static_cast<float>(word * 0.001), 3)), 1000),
+        word);
 }
 
 // --- The dialogs ---
@@ -111,9 +112,7 @@ class EditorTest : public ::testing::Test {
     Open("setup.s47");
   }
   void TearDown() override { CloseFileSlot(0); }
-  void Open(const std::string& name) {
-    ASSERT_EQ(OpenSetup(FromUtf8(dir_.Path(name)).c_str()), 0);
-  }
+  void Open(const std::string& name) { ASSERT_EQ(OpenSetup(FromUtf8(dir_.Path(name)).c_str()), 0); }
   static Bytes Image(uint32_t from, uint32_t to) {
     Bytes b;
     for (uint32_t a = from; a < to; ++a) b.push_back(GetSlotByte(0, a));
@@ -142,8 +141,9 @@ TEST_F(EditorTest, EmptySetupOpensWithDefaultsAndCancelPutsTheFileBack) {
   EXPECT_EQ(view.title, u"T10");
   EXPECT_EQ(view[100].text, u"T10");
   EXPECT_EQ(view[10].text, u"T2102");
-  EXPECT_EQ(view[11].items, (std::vector<std::u16string>{u"ORV S470 + QLB-mc1", u"ORV S470 + R/S470-ae1",
-                                                          u"ORV S470 + R/S470-im2"}));
+  EXPECT_EQ(view[11].items,
+            (std::vector<std::u16string>{u"ORV S470 + QLB-mc1", u"ORV S470 + R/S470-ae1",
+                                         u"ORV S470 + R/S470-im2"}));
   EXPECT_EQ(view[11].selection, 0);
   for (int k = 1; k <= 8; ++k) {
     EXPECT_TRUE(view[108 + 2 * k].checked && view[109 + 2 * k].enabled && view[109 + 2 * k].shown);
@@ -168,7 +168,7 @@ TEST_F(EditorTest, ModuleTypeBrandAndFileKindShapeTheDialog) {
     int selected;
     bool allChannels;
   } cases[] = {
-      {0, 0, false, 3, 0, true},    {1, 0, false, 3, 1, false}, {2, 4, false, 3, 2, false},
+      {0, 0, false, 3, 0, true},      {1, 0, false, 3, 1, false},  {2, 4, false, 3, 2, false},
       {0xFF, 0, false, 3, -1, false}, {2, 1, false, 1, -1, false}, {0, 3, true, 1, 0, true},
       {7, 0, true, 3, -1, false},
   };
@@ -327,30 +327,61 @@ TEST_F(ChannelTest, OkChecksEachFieldInTurnAndStoresExactBytes) {
     int resolution;  // list item, -1 untouched
     std::vector<Edit> edits;
     std::vector<std::pair<int, bool>> checks;
-    std::u16string message;                  // empty: accepted
+    std::u16string message;                    // empty: accepted
     std::vector<std::pair<int, Bytes>> bytes;  // record offset, bytes there afterwards
   } cases[] = {
-      {"three decimals keep the shown numbers", 1, {}, {}, u"",
+      {"three decimals keep the shown numbers",
+       1,
+       {},
+       {},
+       u"",
        {{0, {0, 8, 0, 0, 0, 0, 0x0F, 40, 0, 0, 30, 0, 0, 0xE2, 0xFF, 0xFF, 0xD8, 0xFF, 0xFF}}}},
-      {"base at its bounds", 1, {{111, u"999.999"}, {122, u"59.999"}, {124, u"-59.999"}}, {}, u"",
+      {"base at its bounds",
+       1,
+       {{111, u"999.999"}, {122, u"59.999"}, {124, u"-59.999"}},
+       {},
+       u"",
        {{2, {0x3F, 0x42, 0x0F, 0x00}}, {7, {0x5F, 0xEA, 0x00, 0xA1, 0x15, 0xFF}}}},
       {"base too large", 1, {{111, u"1000.000"}}, {}, u"T180T190", {{0, {0, 8, 0, 0, 0, 0}}}},
       {"negative base", 1, {{111, u"-99.999"}}, {}, u"", {{2, {0x61, 0x79, 0xFE, 0xFF}}}},
       {"base too small", 2, {{111, u"-1"}}, {}, u"T180T192", {{0, {1, 32, 0, 0, 0, 0}}}},
-      {"limit too large, base written", 0, {{111, u"1.5"}, {124, u"6"}}, {{123, false}},
-       u"T181T194", {{2, {0x98, 0x3A, 0x00, 0x00, 0x0D, 0x90, 0x01, 0x00}}}},
-      {"limit of a box that is off is still checked", 1, {{128, u"60"}}, {{127, false}},
-       u"T181T193", {{6, {0x07}}}},
-      {"factors: sign, rounding, zero", 0,
-       {{132, u"-2.5"}, {133, u"1.0014"}, {134, u"0"}, {139, u"59.999"}}, {}, u"",
+      {"limit too large, base written",
+       0,
+       {{111, u"1.5"}, {124, u"6"}},
+       {{123, false}},
+       u"T181T194",
+       {{2, {0x98, 0x3A, 0x00, 0x00, 0x0D, 0x90, 0x01, 0x00}}}},
+      {"limit of a box that is off is still checked",
+       1,
+       {{128, u"60"}},
+       {{127, false}},
+       u"T181T193",
+       {{6, {0x07}}}},
+      {"factors: sign, rounding, zero",
+       0,
+       {{132, u"-2.5"}, {133, u"1.0014"}, {134, u"0"}, {139, u"59.999"}},
+       {},
+       u"",
        {{24, {0x83, 0x01, 0xC4, 0x09, 0xE9, 0x03, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x5F, 0xEA}}}},
       {"factor too large", 0, {{132, u"60"}}, {}, u"T184", {{24, {0x04, 0x00}}}},
       {"no input left", 0, {{134, u"abc"}}, {}, u"T185", {{24, {0x00, 0x00, 0, 0, 0, 0, 0, 0}}}},
-      {"pair values too close", 0, {{152, u"1.0000"}, {154, u"1.0009"}}, {{153, true}}, u"T183",
+      {"pair values too close",
+       0,
+       {{152, u"1.0000"}, {154, u"1.0009"}},
+       {{153, true}},
+       u"T183",
        {{52, {0x10, 0x27, 0, 0, 0x19, 0x27, 0, 0, 1}}}},
-      {"pair values far enough", 0, {{152, u"1.0000"}, {154, u"1.0010"}}, {{153, true}}, u"",
+      {"pair values far enough",
+       0,
+       {{152, u"1.0000"}, {154, u"1.0010"}},
+       {{153, true}},
+       u"",
        {{52, {0x10, 0x27, 0, 0, 0x1A, 0x27, 0, 0, 1}}}},
-      {"pair 2 off accepts any", 0, {{152, u"-1"}, {154, u"-1"}}, {}, u"",
+      {"pair 2 off accepts any",
+       0,
+       {{152, u"-1"}, {154, u"-1"}},
+       {},
+       u"",
        {{52, {0xF0, 0xD8, 0xFF, 0xFF, 0xF0, 0xD8, 0xFF, 0xFF, 0}}}},
       {"pair out of range", 0, {{154, u"100"}}, {}, u"T182T191", {{60, {0}}}},
   };
@@ -432,7 +463,8 @@ TEST_F(ChannelTest, OkWithoutChangesNeverDriftsAStoredValue) {
       record[24] = static_cast<uint8_t>(i | 1);
       record[25] = static_cast<uint8_t>((i * 7) & (i | 1));
       for (int k = 0; k < 8; ++k) {
-        const int word = (record[24] >> k) & 1 ? static_cast<int>((v + 99999 + 7919 * k) % kFactorMax) + 1 : 0;
+        const int word =
+            (record[24] >> k) & 1 ? static_cast<int>((v + 99999 + 7919 * k) % kFactorMax) + 1 : 0;
         record[26 + 2 * k] = static_cast<uint8_t>(word);
         record[27 + 2 * k] = static_cast<uint8_t>(word >> 8);
       }
@@ -447,7 +479,8 @@ TEST_F(ChannelTest, OkWithoutChangesNeverDriftsAStoredValue) {
       Put(kRecord3, record);
       FakeControls view = OpenChannel();
       ASSERT_EQ(ChannelDialogCommand(view, 1, 0).endWith, 1) << v;
-      ASSERT_EQ(Image(kRecord3, kRecord3 + 80), record) << "code " << int(code[1]) << " value " << v;
+      ASSERT_EQ(Image(kRecord3, kRecord3 + 80), record)
+          << "code " << int(code[1]) << " value " << v;
     }
   }
 }

@@ -106,25 +106,26 @@ TEST(SetupEditorWine, ChannelEditsAreCheckedAndStoredAsExactRecordBytes) {
                                 "click 1\n",
                                 {"open", "s.s47", "setup", "2", "close"});
   ASSERT_TRUE(run.ended) << run.output;
-  EXPECT_EQ(run.messageBoxes,
-            (Lines{"Error|Ein Grenzwert liegt außerhalb des Bereichs. Erlaubt: -0.59999 bis 0.59999 "
-                   "(Dezimalpunkt)."}))
+  EXPECT_EQ(
+      run.messageBoxes,
+      (Lines{"Error|Ein Grenzwert liegt außerhalb des Bereichs. Erlaubt: -0.59999 bis 0.59999 "
+             "(Dezimalpunkt)."}))
       << run.output;
   // Still open after the refusal, with the entries as typed.
-  for (const char* control : {"CONTROL 101=Zoll, 5 Nachkommastellen (0.00001) [item 2]",
-                              "CONTROL 111=-0.12345", "CONTROL 124=0.6", "CONTROL 121=Grenzwert 1 [checked]",
-                              "CONTROL 154=1.0001"})
+  for (const char* control :
+       {"CONTROL 101=Zoll, 5 Nachkommastellen (0.00001) [item 2]", "CONTROL 111=-0.12345",
+        "CONTROL 124=0.6", "CONTROL 121=Grenzwert 1 [checked]", "CONTROL 154=1.0001"})
     EXPECT_TRUE(run.Has(control)) << control << "\n" << run.output;
   EXPECT_TRUE(run.Has("setup -> 0")) << run.output;
   EXPECT_TRUE(ScriptMissedNothing(run)) << run.output;
 
   Bytes want = DefaultedSetup();
   const Bytes record3 = {
-      1,    32,   0xC7, 0xCF, 0xFF, 0xFF,                    // five decimals; base -0.12345
-      0x0F, 0x5F, 0xEA, 0x00, 0x30, 0x75, 0x00,             // limits 0.59999, 0.3,
-      0x48, 0xF4, 0xFF, 0x60, 0xF0, 0xFF, 0,    0,    0,    0, 0,  // -0.03, -0.04
-      0x05, 0x01, 0xC4, 0x09, 0,    0,    0xE8, 0x03, 0,    0, 0, 0, 0, 0, 0, 0, 0, 0,  // factors
-      0,    0,    0,    0,    0,    0,    0,    0,    0,    0,                          // mode 0
+      1,    32,   0xC7, 0xCF, 0xFF, 0xFF,                       // five decimals; base -0.12345
+      0x0F, 0x5F, 0xEA, 0x00, 0x30, 0x75, 0x00,                 // limits 0.59999, 0.3,
+      0x48, 0xF4, 0xFF, 0x60, 0xF0, 0xFF, 0,    0,    0, 0, 0,  // -0.03, -0.04
+      0x05, 0x01, 0xC4, 0x09, 0,    0,    0xE8, 0x03, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // factors
+      0,    0,    0,    0,    0,    0,    0,    0,    0, 0,                          // mode 0
       0xA0, 0x86, 0x01, 0x00, 0xAA, 0x86, 0x01, 0x00, 1};  // pair values 1 and 1.0001, on
   std::copy(record3.begin(), record3.end(), want.begin() + 544);
   EXPECT_EQ(ReadBytes(dir + "/s.s47"), want);
@@ -144,35 +145,35 @@ TEST(SetupEditorWine, GeneralSettingsAreStoredAndCancelGivesBackTheMicrometreVal
   b[258] = 0;
   WriteBytes(dir + "/a.s47", a);
   WriteBytes(dir + "/b.s47", b);
-  const HostRun run = RunScript(dir,
-                                "wait ORV S470 Setup\n"
-                                "click 126\n"
-                                "wait General settings\n"
-                                "select 113 5\n"
-                                "select 121 4\n"
-                                "select 181 5\n"
-                                "check 182 1\n"
-                                "check 184 1\n"
-                                "check 172 0\n"
-                                "dump\n"
-                                "click 1\n"
-                                "gone General settings\n"
-                                "wait ORV S470 Setup\n"
-                                "click 1\n"
-                                "gone ORV S470 Setup\n"
-                                "wait ORV S470 Setup\n"
-                                "click 126\n"
-                                "wait General settings\n"
-                                "dump\n"
-                                "click 2\n"
-                                "gone General settings\n"
-                                "wait ORV S470 Setup\n"
-                                "click 1\n",
-                                {"open", "a.s47", "setup", "1", "close", "open", "b.s47", "setup",
-                                 "1", "close"});
+  const HostRun run =
+      RunScript(dir,
+                "wait ORV S470 Setup\n"
+                "click 126\n"
+                "wait General settings\n"
+                "select 113 5\n"
+                "select 121 4\n"
+                "select 181 5\n"
+                "check 182 1\n"
+                "check 184 1\n"
+                "check 172 0\n"
+                "dump\n"
+                "click 1\n"
+                "gone General settings\n"
+                "wait ORV S470 Setup\n"
+                "click 1\n"
+                "gone ORV S470 Setup\n"
+                "wait ORV S470 Setup\n"
+                "click 126\n"
+                "wait General settings\n"
+                "dump\n"
+                "click 2\n"
+                "gone General settings\n"
+                "wait ORV S470 Setup\n"
+                "click 1\n",
+                {"open", "a.s47", "setup", "1", "close", "open", "b.s47", "setup", "1", "close"});
   ASSERT_TRUE(run.ended) << run.output;
-  EXPECT_EQ(Results(run), (Lines{"open -> 0", "setup -> 0", "close -> 0", "open -> 0",
-                                 "setup -> 0", "close -> 0"}))
+  EXPECT_EQ(Results(run), (Lines{"open -> 0", "setup -> 0", "close -> 0", "open -> 0", "setup -> 0",
+                                 "close -> 0"}))
       << run.output;
   EXPECT_TRUE(ScriptMissedNothing(run)) << run.output;
   EXPECT_TRUE(run.messageBoxes.empty()) << run.output;
@@ -181,10 +182,11 @@ TEST(SetupEditorWine, GeneralSettingsAreStoredAndCancelGivesBackTheMicrometreVal
                               "CONTROL 103=12 um [item 11] [hidden]", "CONTROL 142=off [item 0]"})
     EXPECT_TRUE(run.Has(control)) << control << "\n" << run.output;
 
-  const Bytes general = {0,    20,   1, 0, 4, 8, 2, 0,  // micrometre, assignment 2 on choice 5
-                         0x04, 0x40, 0, 0,              // one-hot item 4, scale, own scale 0
-                         0x20, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20,  // channel bytes
-                         5,    0x05, 0, 0, 0, 0x2C, 0x01, 0x00};  // interval, signed values
+  const Bytes general = {
+      0,    20,   1,    0,    4,    8,    2,    0,      // micrometre, assignment 2 on choice 5
+      0x04, 0x40, 0,    0,                              // one-hot item 4, scale, own scale 0
+      0x20, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20,   // channel bytes
+      5,    0x05, 0,    0,    0,    0x2C, 0x01, 0x00};  // interval, signed values
   std::copy(general.begin(), general.end(), a.begin() + 257);
   EXPECT_EQ(ReadBytes(dir + "/a.s47"), a);
   EXPECT_EQ(ReadBytes(dir + "/b.s47"), b);
