@@ -10,6 +10,8 @@
 namespace s470 {
 namespace {
 
+std::u16string Str(const char16_t* t) { return t != nullptr ? t : u"(null)"; }
+
 class TextLookupTest : public ::testing::Test {
  protected:
   void TearDown() override { SetBrand(0); }
@@ -35,6 +37,17 @@ TEST_F(TextLookupTest, BrandZeroHandsOnTheLanguageDllsOwnTextAndLeavesTheBufferA
   EXPECT_EQ(std::u16string(plain), u"ORV Ornex S470");
   EXPECT_NE(plain, branded);                       // not the text buffer...
   EXPECT_EQ(std::u16string(branded), u"Lumetra one");  // ...which still holds the last branded text
+  // An unknown number, or no Language DLL, gives an empty text, never null.
+  lang_.texts[3] = u"";
+  for (uint16_t brand : {0, 1, 4, 7}) {
+    SetBrand(brand);
+    for (int32_t number : {12345, 3}) EXPECT_EQ(Str(GetText(number)), u"") << brand;
+  }
+  SetLang(nullptr);
+  for (uint16_t brand : {0, 3}) {
+    SetBrand(brand);
+    EXPECT_EQ(Str(GetText(1)), u"") << brand;
+  }
 }
 
 TEST_F(TextLookupTest, WordsReplacedByBrand) {
@@ -70,19 +83,6 @@ TEST_F(TextLookupTest, WordsReplacedByBrand) {
   for (uint16_t brand = 0; brand <= 6; ++brand)
     for (const char16_t* text : {u"orv Orv ORv ornex ORNEX S47 S 470 s470 S4", u"OR", u"S4", u"x", u""})
       EXPECT_EQ(ToUtf8(Branded(brand, text)), ToUtf8(text)) << brand;
-}
-
-TEST_F(TextLookupTest, UnknownNumberOrNoLanguageDllGivesAnEmptyTextNeverNull) {
-  const auto text = [](uint16_t brand, int32_t number) {
-    SetBrand(brand);
-    const char16_t* t = GetText(number);
-    return t != nullptr ? ToUtf8(t) : "(null)";
-  };
-  lang_.texts[3] = u"";
-  for (uint16_t brand : {0, 1, 4, 7}) EXPECT_EQ(text(brand, 12345), "") << brand;
-  EXPECT_EQ(text(1, 3), "");
-  SetLang(nullptr);
-  for (uint16_t brand : {0, 3}) EXPECT_EQ(text(brand, 1), "") << brand;
 }
 
 TEST_F(TextLookupTest, GrowthStopsAtTheEndOfTheBuffer) {
