@@ -26,6 +26,8 @@ std::FILE* OpenFile(const std::string& path, const char* mode);
 FileHandle OpenSlotFile(const char16_t* path);
 bool FileExists(const std::string& path);
 bool RemoveFile(const std::string& path);
+// Makes the folder the current one (where firmware files are looked up by name).
+bool ChangeDirectory(const std::string& path);
 
 // A line typed at the terminal without echo (the access code); false at end of input.
 bool ReadSecretLine(const std::string& prompt, std::string* line);

@@ -69,6 +69,10 @@ bool RemoveFile(const std::string& path) {
   return ::unlink(path.c_str()) == 0;
 }
 
+bool ChangeDirectory(const std::string& path) {
+  return ::chdir(path.c_str()) == 0;
+}
+
 bool ReadSecretLine(const std::string& prompt, std::string* line) {
   std::cerr << prompt << std::flush;
   termios old{};

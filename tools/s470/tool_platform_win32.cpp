@@ -71,6 +71,10 @@ bool RemoveFile(const std::string& path) {
   return DeleteFileW(Wide(path).c_str()) != FALSE;
 }
 
+bool ChangeDirectory(const std::string& path) {
+  return SetCurrentDirectoryW(Wide(path).c_str()) != FALSE;
+}
+
 bool ReadSecretLine(const std::string& prompt, std::string* line) {
   std::cerr << prompt << std::flush;
   const HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
