@@ -450,21 +450,39 @@ TEST(S470Tool, InspectAndDiffShowTheSetupAsTheEditorDoesAndLeaveTheFiles) {
   std::string defaulted = "module type: S470 + QLB-mc1\n";
   for (int k = 1; k <= 8; ++k) defaulted += "channel " + std::to_string(k) + ": active\n";
   for (int k = 1; k <= 8; ++k) defaulted += DefaultChannel(k);
+  defaulted +=
+      "general, micrometre display: off\ngeneral, assignment 1: item 1\ngeneral, assignment 2: "
+      "item 2\n"
+      "general, assignment 3: item 3\ngeneral, assignment 4: item 4\ngeneral, assignment variant: "
+      "item 0\n"
+      "general, selection: item 2\ngeneral, option flag: off\ngeneral, scale: auto\n"
+      "general, scale style: item 1\n";
+  for (int k = 1; k <= 8; ++k)
+    defaulted += "general, channel " + std::to_string(k) + " number: off\n";
+  defaulted +=
+      "general, value 1: 0\ngeneral, value 1 switch: off\ngeneral, value 2: 0\n"
+      "general, value 2 switch: off\ngeneral, interval: ---\n";
+  for (int k = 1; k <= 8; ++k)
+    defaulted += "general, interval channel " + std::to_string(k) + ": off\n";
+  defaulted += "general, direction: one way\n";
   defaulted += "text field 1: \"\"\ntext field 2: \"\"\ntext field 3: \"\"\ntext field 4: \"\"\n";
 
   // B: channel 3's limit 2 at 450 raw and switched off, channel 5 inactive, a negative pair
-  // value, a text.
+  // value, general value 1 at -5 and on, a text.
   Bytes b = DefaultedSetup();
   const uint32_t record3 = ChannelRecordAddress(2);
   EncodeSigned24(450, &b[record3 + record::kLimit1 + 3]);
   b[record3 + record::kLimitEnable] &= ~2u;
   EncodeSigned24(-12345, &b[record3 + record::kPair1]);
   b[256] &= ~0x10u;
+  const uint32_t value1 = EncodeSigned21(-5, true);  // general settings, address 279
+  for (int i = 0; i < 3; ++i) b[279 + i] = static_cast<uint8_t>(value1 >> (8 * i));
   const std::u16string text = u"Bench 4";
   for (size_t i = 0; i < text.size(); ++i) b[2000 + 2 * i] = static_cast<uint8_t>(text[i]);
   std::string bDiff = "channel 5: active -> inactive\n";
   bDiff += "channel 3, limit 2: 0.0300 -> 0.0450\nchannel 3, limit 2 switch: on -> off\n";
   bDiff += "channel 3, pair value 1: 0.0000 -> -1.2345\n";
+  bDiff += "general, value 1: 0 -> -5\ngeneral, value 1 switch: off -> on\n";
   bDiff += "text field 1: \"\" -> \"Bench 4\"\n";
 
   const struct {

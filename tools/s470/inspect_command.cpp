@@ -8,6 +8,7 @@
 
 #include "editor/channel_dialog.h"
 #include "editor/controls_view.h"
+#include "editor/general_dialog.h"
 #include "editor/setup_dialog.h"
 #include "editor/setup_layout.h"
 #include "lang/text16.h"
@@ -41,12 +42,15 @@ class KeptControls final : public ControlsView {
   std::string Text(int id) { return ToUtf8(texts_[id]); }
   std::string OnOff(int id) { return checks_[id] ? "on" : "off"; }
   bool Shown(int id) { return !hidden_[id]; }
-  // The selected item's text; "none (stored N)" when the stored value is no item.
+  // The selected item's text ("item N" where the list shows a text of its own language that the
+  // tool does not have); "none (stored N)" when the stored value is no item.
   std::string Item(int id, int stored) {
     const int s = Selection(id);
-    return s >= 0 ? ToUtf8(items_[id][static_cast<size_t>(s)])
-                  : "none (stored " + std::to_string(stored) + ")";
+    if (s < 0) return "none (stored " + std::to_string(stored) + ")";
+    const std::string text = ToUtf8(items_[id][static_cast<size_t>(s)]);
+    return text.empty() ? "item " + std::to_string(s) : text;
   }
+  std::string Item(int id) { return Item(id, Selection(id)); }
 
  private:
   std::map<int, std::u16string> texts_;
@@ -143,6 +147,38 @@ SetupFields DescribeSetup(const std::string& path) {
     add(ch + "pair value 2", c.Text(ids::kPair2Edit));
     add(ch + "pair value 2 switch", c.OnOff(ids::kPair2Box));
   }
+  // The general settings as dialog 12 shows them (its two writes at opening go to the copy).
+  namespace g = general_ids;
+  KeptControls general;
+  OpenGeneralDialog(general);
+  const auto addItem = [&](int id, const std::string& name) {
+    if (general.Shown(id)) add("general, " + name, general.Item(id));
+  };
+  addItem(g::kMicrometreSwitch, "micrometre display");
+  addItem(g::kMicrometreValue, "micrometre step");
+  for (int j = 0; j < 4; ++j)
+    addItem(g::kFirstAssignment + 2 * j, "assignment " + std::to_string(j + 1));
+  addItem(g::kChoice3Option, "assignment variant");
+  addItem(g::kOneHot, "selection");
+  add("general, option flag", general.OnOff(g::kOptionFlag));
+  addItem(g::kScaleList, "scale");
+  if (general.Shown(g::kOwnScale)) add("general, own scale", general.Text(g::kOwnScale));
+  addItem(g::kScaleStyle, "scale style");
+  for (int r = 0; r < kChannels; ++r) {
+    addItem(g::kFirstChannelRow + 3 * r + 1, "channel " + std::to_string(r + 1) + " number");
+    addItem(g::kFirstChannelRow + 3 * r + 2, "channel " + std::to_string(r + 1) + " option");
+  }
+  add("general, value 1", general.Text(g::kSigned1Edit));
+  add("general, value 1 switch", general.OnOff(g::kSigned1Box));
+  add("general, value 2", general.Text(g::kSigned2Edit));
+  add("general, value 2 switch", general.OnOff(g::kSigned2Box));
+  addItem(g::kInterval, "interval");
+  for (int k = 0; k < kChannels; ++k)
+    if (general.Shown(g::kFirstIntervalBox + k))
+      add("general, interval channel " + std::to_string(k + 1),
+          general.OnOff(g::kFirstIntervalBox + k));
+  addItem(g::kTwoWay, "direction");
+
   for (int f = 0; f < 4; ++f)
     add("text field " + std::to_string(f + 1), "\"" + setup.Text(setup_ids::kTextEdit[f]) + "\"");
   return fields;
