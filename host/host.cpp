@@ -18,6 +18,14 @@
 //   sleep <ms>
 //   gone <caption part>       until no such dialog is visible any more (20 s at most)
 //   boxes <n>                 until n message boxes in all have been answered (20 s at most)
+//   waittext <id> <text>      until the control shows exactly that text (120 s at most); prints
+//                             "SCRIPT text <id>" or "SCRIPT no text <id>"
+//   waitenabled               until the dialog window is enabled (20 s at most); "SCRIPT enabled"
+//   text <id>                 prints "TEXT <id>=<text>"
+//   items <id>                prints a combo box's entries as "ITEMS <id>=<a>|<b>|..."
+//   state                     prints "STATE enabled" or "STATE disabled" for the dialog window
+// A wait, waittext or waitenabled that fails ends the host (exit code 4) with what the dialog
+// shows: the calls it drives would otherwise wait for good.
 #include <windows.h>
 
 #include <cstdio>
@@ -159,6 +167,12 @@ BOOL CALLBACK DumpControl(HWND control, LPARAM dialog) {
   return TRUE;
 }
 
+void GiveUp(HWND dialog) {
+  if (dialog != nullptr && IsWindow(dialog)) EnumChildWindows(dialog, DumpControl, reinterpret_cast<LPARAM>(dialog));
+  Print("host end (script gave up)");
+  ExitProcess(4);
+}
+
 DWORD WINAPI RunScript(LPVOID) {
   HWND dialog = nullptr;
   for (const std::wstring& raw : g_script) {
@@ -178,8 +192,9 @@ DWORD WINAPI RunScript(LPVOID) {
         EnumWindows(FindDialog, 0);
         if (g_found == nullptr) Sleep(10);
       }
+      Print(g_found != nullptr ? "SCRIPT found " + Utf8(rest.c_str()) : "SCRIPT no dialog " + Utf8(rest.c_str()));
+      if (g_found == nullptr) GiveUp(dialog);
       dialog = g_found;
-      Print(dialog != nullptr ? "SCRIPT found " + Utf8(rest.c_str()) : "SCRIPT no dialog " + Utf8(rest.c_str()));
     } else if (action == L"sleep") {
       Sleep(static_cast<DWORD>(id));
     } else if (action == L"gone") {
@@ -210,6 +225,30 @@ DWORD WINAPI RunScript(LPVOID) {
       PostMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
     } else if (action == L"dump") {
       EnumChildWindows(dialog, DumpControl, reinterpret_cast<LPARAM>(dialog));
+    } else if (action == L"waittext") {
+      // Read without messages: the dialog's thread may be busy with a long run.
+      bool shown = false;
+      for (int i = 0; i < 12000 && !(shown = TextOf(GetDlgItem(dialog, id)) == arg); ++i) Sleep(10);
+      Print((shown ? "SCRIPT text " : "SCRIPT no text ") + std::to_string(id));
+      if (!shown) GiveUp(dialog);
+    } else if (action == L"waitenabled") {
+      for (int i = 0; i < 2000 && !IsWindowEnabled(dialog); ++i) Sleep(10);
+      Print(IsWindowEnabled(dialog) ? "SCRIPT enabled" : "SCRIPT still disabled");
+      if (!IsWindowEnabled(dialog)) GiveUp(dialog);
+    } else if (action == L"text") {
+      Print("TEXT " + std::to_string(id) + "=" + Utf8(TextOf(GetDlgItem(dialog, id)).c_str()));
+    } else if (action == L"items") {
+      const HWND combo = GetDlgItem(dialog, id);
+      const LRESULT count = SendMessageW(combo, CB_GETCOUNT, 0, 0);
+      std::string line = "ITEMS " + std::to_string(id) + "=";
+      for (LRESULT i = 0; i < count; ++i) {
+        WCHAR item[256] = {};
+        SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(item));
+        line += (i > 0 ? "|" : "") + Utf8(item);
+      }
+      Print(line);
+    } else if (action == L"state") {
+      Print(IsWindowEnabled(dialog) ? "STATE enabled" : "STATE disabled");
     }
   }
   return 0;

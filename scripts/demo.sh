@@ -5,7 +5,8 @@
 #   2. reads the setup memory of a simulated gauge on COM2 into it, changes it, writes it back;
 #   3. analyses a simulated QLBus with three modules on COM5 and shows "Analysis.txt";
 #   4. turns a HEX file into a scrambled firmware file and back with fwscramble;
-#   5. reaches the same simulated devices from the s470 command-line tool, natively.
+#   5. reaches the same simulated devices from the s470 command-line tool, natively;
+#   6. flashes a simulated module on COM4 through the access-code and firmware dialogs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
@@ -84,5 +85,29 @@ tool() {  # prints the command, its output and its exit status
 tool -q read-setup --port "$prefix/dosdevices/com2" tool.s47
 tool analyse --port "$prefix/dosdevices/com5" --json
 tool read-setup --port "$prefix/dosdevices/com3" tool.s47
+
+echo
+echo "== 6. Firmware programming of a simulated module on COM4 (processor type 12, serial 4711)"
+head -c 6144 /dev/urandom >fw6k.bin
+srec_cat fw6k.bin -binary -offset 0x800 -o S470.hex -intel -address-length=2 -crlf -line-length=44
+"$native/fwscramble" scramble S470.hex S470.bin
+start_sim boot_sim --link "$prefix/dosdevices/com4" --serial 4711 --flash flash.bin
+printf '%s\n' "wait Access code" "settext 100 kdwz" "click 1" "gone Access code" "wait Firmware programming" \
+  "select 11 1" "click 100" "waittext 203  Module is programmed successfully" "text 201" "text 203" \
+  "click 2" >firmware.script
+echo "   Access code typed: kdwz; module choice 1 (S470); the status texts as they appeared:"
+host --script firmware.script firmware 4 0x0001 >firmware.out
+grep -E '^DIALOG Firmware programming\|203=' firmware.out | sed 's/^DIALOG Firmware programming|203=/     /' \
+  | uniq | awk 'NR <= 12 || /RESET|successfully/'
+grep -E '^TEXT' firmware.out | sed 's/^/   /'
+python3 - <<'PY'
+data = bytearray(open("fw6k.bin", "rb").read())
+for i, at in enumerate((0x34, 0x38, 0x3C, 0x40)):
+    data[at] = (4711 >> (24 - 8 * i)) & 0xFF
+flash = open("flash.bin", "rb").read()[0x800:0x2000]
+print("   The module's flash 0x800-0x1FFF " + ("equals" if flash == bytes(data) else "DIFFERS from")
+      + " the file's image with the serial number 4711 at 0x834, 0x838, 0x83C, 0x840")
+PY
+
 echo
 echo "Demo done; the files are in $work"

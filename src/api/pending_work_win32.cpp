@@ -12,6 +12,5 @@ void NotAvailable(Window parent) {
 }  // namespace
 
 void QlbProgWork(Window parent, int16_t /*port*/) { NotAvailable(parent); }
-void FirmwareWork(Window parent, int16_t /*port*/) { NotAvailable(parent); }
 
 }  // namespace s470

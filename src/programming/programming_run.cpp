@@ -12,8 +12,6 @@ namespace s470 {
 
 namespace {
 
-constexpr char kModelWords[5][7] = {"S470", "HL5100", "S470", "KW380", "R470"};
-
 // Closes what a run may have opened, however it ends.
 struct RunScope {
   int16_t port;

@@ -16,6 +16,7 @@
 #include "boot_sim.h"
 #include "programming/bootloader.h"
 #include "programming/bootloader_packet.h"
+#include "programming/firmware_dialogs.h"
 #include "programming/firmware_file.h"
 #include "serial/bus_port.h"
 #include "slots/file_slots.h"
@@ -179,6 +180,24 @@ TEST(BootloaderPacket, ScramblingRoundTripsForEveryKeyAcrossTheWrapOfKPlusI) {
   BuildPacket(data, 64, PacketKeyAt(0x1234), PacketFillerAt(0x1234), packet);
   EXPECT_EQ(packet[0], 0x34 ^ kKeyWhitening);
   EXPECT_EQ(packet[65], 0x12 ^ 0x34);
+}
+
+TEST(FirmwareDialogs, AccessCodeAndModuleChoicesByBrand) {
+  const struct {
+    const char* typed;
+    bool match;
+  } codes[] = {{"kdwz", true},     {"KDWZ", true},    {"kDwZ", true}, {"kdwz ", false},
+               {" kdwz", false},   {"kdw", false},    {"", false},    {"kdwzk", false},
+               {"kdw\xDA", false}, {"k\xC4wz", false}};
+  for (const auto& c : codes) EXPECT_EQ(AccessCodeMatches(c.typed), c.match) << c.typed;
+  const std::vector<std::string> entries[] = {{"QLB-mc1", "S470", "R/S470-ae1/im2"},
+                                              {"QLB-mc1", "HL5100"},
+                                              {"QLB-mc1", "S470"},
+                                              {"QLB-mc1", "KW380"},
+                                              {"QLB-mc1", "R470", "R/S470-ae1/im2"},
+                                              {"QLB-mc1", "QLB-mc1"}};
+  for (uint16_t brand = 0; brand <= 5; ++brand)
+    EXPECT_EQ(ModuleChoiceEntries(brand), entries[brand]) << brand;
 }
 
 TEST_F(ProgrammingOnLine, FullRunsOnBothPathsAndProcessorTypesLeaveTheImageInTheFlash) {
