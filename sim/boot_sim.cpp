@@ -1,5 +1,7 @@
 #include "boot_sim.h"
 
+#include <pthread.h>
+#include <sched.h>
 #include <sys/prctl.h>
 
 #include <cstdlib>
@@ -180,6 +182,12 @@ int32_t BootSim::StartAddress() const {
 
 void BootSim::Serve() {
   prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);  // wake-ups close to the line's byte times
+  // A module answers in real time however busy the machine is: where the system allows it, the
+  // simulator's thread runs before ordinary ones (it sleeps or waits on the line, never spins).
+  // Otherwise a late read could judge a byte by the line settings of the next port opening.
+  sched_param realTime{};
+  realTime.sched_priority = 1;
+  pthread_setschedparam(pthread_self(), SCHED_FIFO, &realTime);
   while (!stop_) {
     if (line_.hungUp()) {
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
