@@ -26,6 +26,8 @@
 //   state                     prints "STATE enabled" or "STATE disabled" for the dialog window
 // A wait, waittext or waitenabled that fails ends the host (exit code 4) with what the dialog
 // shows: the calls it drives would otherwise wait for good.
+//   file <path>               until that file exists (60 s at most): another program's turn,
+//                             such as taking a picture of the dialog
 #include <windows.h>
 
 #include <cstdio>
@@ -209,6 +211,14 @@ DWORD WINAPI RunScript(LPVOID) {
     } else if (action == L"boxes") {
       for (int i = 0; i < 2000 && g_boxesAnswered < id; ++i) Sleep(10);
       Print("SCRIPT boxes " + std::to_string(g_boxesAnswered));
+    } else if (action == L"file") {
+      Print("SCRIPT awaits file " + Utf8(rest.c_str()));
+      bool there = false;
+      for (int i = 0; i < 6000 && !there; ++i) {
+        there = GetFileAttributesW(rest.c_str()) != INVALID_FILE_ATTRIBUTES;
+        if (!there) Sleep(10);
+      }
+      Print((there ? "SCRIPT file " : "SCRIPT no file ") + Utf8(rest.c_str()));
     } else if (dialog == nullptr) {
       continue;
     } else if (action == L"settext") {
