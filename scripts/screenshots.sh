@@ -137,11 +137,14 @@ shot() {  # NAME CAPTION: the host's "shot NAME" line is reached
 want() { [ -z "${SHOTS:-}" ] || [[ " $SHOTS " == *" $1 "* ]]; }
 missing=()
 for lang in 1 2; do
-  if [ $lang = 1 ]; then l=en; setup="ORV S470 Setup"; channel="Channel  1"; read="Read setup"
-  else l=de; setup="ORV S470 Einstellungen"; channel="Kanal  1"; read="Einstellungen aus"; fi
+  if [ $lang = 1 ]; then l=en; setup="ORV S470 Setup"; channel="Channel  1"; general="General settings"
+    read="Read setup"
+  else l=de; setup="ORV S470 Einstellungen"; channel="Kanal  1"; general="Allgemeine Einstellungen"
+    read="Einstellungen aus"; fi
   echo "Language $lang ($l):"
 
-  # Setup dialog 10 and channel dialog 11 on a new (defaulted) setup; nothing is saved.
+  # Setup dialog 10, channel dialog 11 and general settings dialog 12 on a new (defaulted) setup;
+  # nothing is saved.
   rm -f shots.s47
   want 10 && {
   dialogs "wait $setup
@@ -152,9 +155,16 @@ shot 11-channel-$l
 click 2
 gone $channel
 wait $setup
+click 126
+wait $general
+shot 12-general-$l
+click 2
+gone $general
+wait $setup
 click 2" open shots.s47 setup $lang close
   shot "10-setup-$l" "$setup"
   shot "11-channel-$l" "$channel"
+  shot "12-general-$l" "$general"
   host_done
   }
 
