@@ -37,7 +37,7 @@ if [ "${1:-}" != --on-screen ]; then
     cmake --build --preset "$preset" -j2 --target "${targets[@]}" >/dev/null
   }
   build win64 host.exe s470_pc.dll ORV_LangWinNT.DLL ORV_DDK.DLL
-  build native gauge_sim boot_sim
+  build native gauge_sim boot_sim fwscramble
   mkdir -p "$work" "$images"
   exec xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96 -nolisten tcp" bash "$0" --on-screen
 fi
@@ -92,19 +92,19 @@ window_of() {
   return 1
 }
 
-# snap PATTERN NAME CAPTION [SETTLE|stop]: once the host's output has a line holding PATTERN,
+# snap PATTERN NAME CAPTION [SETTLE|stop]: once the host's output has a line matching PATTERN,
 # waits SETTLE seconds for the drawing to finish, takes the window with CAPTION in its name as
 # docs/images/NAME.png and lets the host go on (NAME.go). "stop" holds the host still instead
 # while the picture is taken (a transfer does not wait for anybody).
 snap() {
   local pattern=$1 name=$2 caption=$3 settle=${4:-0.7} id=""
   for _ in $(seq 1500); do
-    grep -qF -- "$pattern" host.out 2>/dev/null && break
+    grep -qE -- "$pattern" host.out 2>/dev/null && break
     kill -0 "$host_pid" 2>/dev/null || break
     sleep 0.02
   done
   if [ "$settle" = stop ]; then kill -STOP "$host_pid" 2>/dev/null || true; else sleep "$settle"; fi
-  if grep -qF -- "$pattern" host.out && id=$(window_of "$caption"); then
+  if grep -qE -- "$pattern" host.out && id=$(window_of "$caption"); then
     import -window "$id" -strip -define png:exclude-chunks=date,time "$images/$name.png"
     echo "  $name.png  ($(identify -format '%wx%h' "$images/$name.png"))"
   else
@@ -141,7 +141,7 @@ for lang in 1 2; do
     read="Read setup"
   else l=de; setup="ORV S470 Einstellungen"; channel="Kanal  1"; general="Allgemeine Einstellungen"
     read="Einstellungen aus"; fi
-  echo "Language $lang ($l):"
+  if want 10 || want 20; then echo "Language $lang ($l):"; fi
 
   # Setup dialog 10, channel dialog 11 and general settings dialog 12 on a new (defaulted) setup;
   # nothing is saved.
@@ -179,6 +179,33 @@ click 2" open shots.s47 setup $lang close
   stop_sims
   }
 done
+
+# Access-code dialog 31 (code typed) and firmware dialog 40 half-way through programming a
+# simulated module (processor type 12) with a firmware file of 6 KB of random data.
+if want 31 || want 40; then
+  head -c 6144 /dev/urandom >fw.bin
+  srec_cat fw.bin -binary -offset 0x800 -o S470.hex -intel -address-length=2 -crlf -line-length=44
+  "$native/fwscramble" scramble S470.hex S470.bin
+  for lang in 1 2; do
+    if [ $lang = 1 ]; then l=en; else l=de; fi
+    echo "Language $lang ($l):"
+    start_sim boot_sim --link "$prefix/dosdevices/com4" --serial 4711 --flash flash.bin
+    dialogs "wait Access code
+settext 100 kdwz
+shot 31-access-code-$l
+click 1
+gone Access code
+wait Firmware programming
+select 11 1
+click 100
+waittext 203  Module is programmed successfully
+click 2" firmware 4 $lang
+    shot "31-access-code-$l" "Access code"
+    snap "203= Programming -> [4-6][0-9]" "40-firmware-$l" "Firmware programming" stop
+    host_done
+    stop_sims
+  done
+fi
 
 if [ ${#missing[@]} -gt 0 ]; then
   echo "No picture of: ${missing[*]}"
