@@ -109,5 +109,7 @@ print("   The module's flash 0x800-0x1FFF " + ("equals" if flash == bytes(data) 
       + " the file's image with the serial number 4711 at 0x834, 0x838, 0x83C, 0x840")
 PY
 
+echo "   The same module programmed again from the s470 tool (status lines; counted ones shortened):"
+tool flash --port "$prefix/dosdevices/com4" --module gauge --code kdwz
 echo
 echo "Demo done; the files are in $work"

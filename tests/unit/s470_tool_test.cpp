@@ -16,9 +16,12 @@
 
 #include <map>
 
+#include "boot_sim.h"
 #include "bus_sim.h"
 #include "editor/setup_layout.h"
 #include "gauge_test_helpers.h"
+#include "programming/firmware_file.h"
+#include "programming/programming_run.h"
 #include "serial/serial_device.h"
 #include "test_files.h"
 #include "test_helpers.h"
@@ -526,6 +529,152 @@ TEST(S470Tool, InspectAndDiffShowTheSetupAsTheEditorDoesAndLeaveTheFiles) {
   for (const auto& [key, value] : document.items())
     fromJson += key + ": " + value.get<std::string>() + "\n";
   EXPECT_EQ(fromJson, plain.out);
+}
+
+}  // namespace
+}  // namespace s470
+
+namespace s470 {
+namespace {
+
+// One Intel HEX data record with its checksum, CR LF.
+std::string HexRecordLine(uint16_t address, const Bytes& data) {
+  char text[16];
+  std::snprintf(text, sizeof text, ":%02X%04X00", static_cast<unsigned>(data.size()), address);
+  std::string line = text;
+  uint8_t sum = static_cast<uint8_t>(data.size() + (address >> 8) + (address & 0xFF));
+  for (const uint8_t b : data) {
+    std::snprintf(text, sizeof text, "%02X", b);
+    line += text;
+    sum = static_cast<uint8_t>(sum + b);
+  }
+  std::snprintf(text, sizeof text, "%02X\r\n", static_cast<uint8_t>(-sum));
+  return line + text;
+}
+
+TEST(S470Tool, FlashRunsTheDllsProgrammingBehindTheAccessCode) {
+  TempDir dir;
+  // Firmware for the gauge (processor type 12: flash 0x800 to 0x1FFF): two records, one of them a
+  // user cell of sector 1.
+  const Bytes code(16, 0x3C), cell = {0x42};
+  std::string hex = HexRecordLine(0x900, code) + HexRecordLine(0x520, cell) + ":00000001FF\r\n";
+  Bytes scrambled = ToBytes(hex);
+  ScrambleFirmwareBytes(scrambled.data(), scrambled.size());
+  WriteFileBytes(dir.Path("S470.bin"), scrambled);
+
+  // What the DLL's programming run sends for this module and file.
+  sim::SimLine dllLine;
+  sim::BootModule module;
+  module.serial = 12345;
+  std::vector<std::string> dllBytes;
+  {
+    sim::BootSim boot(dllLine, module);
+    boot.Start();
+    setenv("S470_COM4", dllLine.slavePath().c_str(), 1);
+    struct : ProgrammingView {
+      std::string id;
+      void ShowStatus(const std::string&) override {}
+      void ShowPortFailure(const std::string&) override {}
+      void ShowIdentification(const std::string& text) override { id = text; }
+      std::string ReadIdentification() override { return id; }
+      void Beep() override {}
+      void PumpMessages() override {}
+      void Wait(uint32_t) override {}
+    } view;
+    char cwd[4096];
+    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    ASSERT_EQ(chdir(dir.path().c_str()), 0);
+    ASSERT_EQ(RunProgramming({4, 1, 0}, view), ProgrammingResult::kProgrammed);
+    ASSERT_EQ(chdir(cwd), 0);
+    boot.Stop();
+    dllBytes = HostBytes(dllLine);
+  }
+
+  const struct {
+    const char* name;
+    std::vector<std::string> args;  // after "flash --port LINE"; D stands for the folder
+    const char* fault;              // of the module, or null
+    int status;
+    std::string err;  // @ stands for the port
+    bool sameAsDll;
+  } cases[] = {
+      {"gauge firmware",
+       {"--module", "gauge", "--dir", "D", "--code", "KdWz"},
+       nullptr,
+       0,
+       "10\nSerial number: 00012345\n11110010\n10000001\nProgramming -> 0\nProgramming -> 95\n"
+       "Verifying\n11001111\n11101111\n11001110\n11101110\n11001101\n11101101\n11001100\n11101100\n"
+       "11001011\n11101011\n11001010\n11101010\nProgramme user setup data - Cell 510\n"
+       "Programme user setup data - Cell 7ff\nRESET\nModule is programmed successfully\n",
+       true},
+      {"a user cell that will not change",
+       {"-q", "--module", "gauge", "--dir", "D", "--code", "kdwz"},
+       "stuckcell:0x520",
+       1,
+       "s470: flash on @: the module was programmed and reset, but: Cell of sector 1 could not be "
+       "written\n",
+       false},
+      {"wrong code",
+       {"--module", "gauge", "--dir", "D", "--code", "kdwz "},
+       nullptr,
+       2,
+       "s470: Wrong Password: the access code does not match\n",
+       false},
+      {"ae1im2 for brand 1",
+       {"--module", "ae1im2", "--brand", "1", "--code", "kdwz"},
+       nullptr,
+       2,
+       "s470: --module ae1im2 is not offered for brand 1; use mc1 or gauge\n",
+       false},
+      {"no such folder",
+       {"--module", "gauge", "--dir", "D/none", "--code", "kdwz"},
+       nullptr,
+       2,
+       "s470: cannot change to the folder D/none: check that it exists\n",
+       false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    sim::SimLine line;
+    sim::BootSim boot(line, module);
+    sim::BootFault fault;
+    if (c.fault != nullptr) {
+      ASSERT_TRUE(sim::ParseBootFault(c.fault, &fault));
+      boot.AddFault(fault);
+    }
+    boot.Start();
+    std::vector<std::string> args = {"flash", "--port", line.slavePath()};
+    for (const std::string& a : c.args) args.push_back(a[0] == 'D' ? dir.path() + a.substr(1) : a);
+    char cwd[4096];
+    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    const ToolRun run = RunS470(args);
+    EXPECT_EQ(chdir(cwd), 0);  // --dir changes the folder
+    boot.Stop();
+
+    std::string err = c.err;
+    for (size_t at; (at = err.find('@')) != std::string::npos;)
+      err.replace(at, 1, line.slavePath());
+    for (size_t at; (at = err.find(" D/")) != std::string::npos;)
+      err.replace(at + 1, 1, dir.path());
+    EXPECT_EQ(run.status, c.status);
+    EXPECT_EQ(run.err, err);
+    EXPECT_EQ(run.out, "");
+    if (c.sameAsDll) {
+      // The same commands as the DLL's run; the packets' keys follow the clock, so of the
+      // packets only their number and length are the same.
+      const std::vector<std::string> sent = HostBytes(line);
+      ASSERT_EQ(sent.size(), dllBytes.size());
+      EXPECT_TRUE(std::equal(sent.begin(), sent.begin() + 16, dllBytes.begin()));
+      EXPECT_TRUE(std::equal(sent.end() - 2, sent.end(), dllBytes.end() - 2));
+      const Bytes flash = boot.Flash();
+      EXPECT_EQ(Bytes(flash.begin() + 0x900, flash.begin() + 0x910), code);
+      EXPECT_EQ(flash[0x520], 0x42);
+    }
+    if (c.status == 2) {
+      EXPECT_TRUE(HostBytes(line).empty());
+    }
+    EXPECT_EQ(ReadFileBytes(dir.Path("S470.bin")), scrambled);
+  }
 }
 
 }  // namespace

@@ -72,6 +72,24 @@ int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     diff->add_option("A", file, "Setup file")->required();
     diff->add_option("B", fileB, "Setup file")->required();
   }
+  FlashOptions flashOptions;
+  CLI::App* flash = nullptr;
+  if (!alias) {
+    flash =
+        app.add_subcommand("flash", "Program new firmware into a module through its bootloader");
+    flash->add_option("--port", flashOptions.port, "Serial port")->required();
+    flash
+        ->add_option("--module", flashOptions.module,
+                     "mc1 (QLB-mc1), gauge (the brand's gauge) or ae1im2 (R/S470-ae1/im2)")
+        ->required()
+        ->check(CLI::IsMember({"mc1", "gauge", "ae1im2"}));
+    flash->add_option("--brand", flashOptions.brand, "Brand number (0 to 255; 0: the maker's own)")
+        ->check(CLI::Range(0, 255));
+    flash->add_option("--dir", flashOptions.dir,
+                      "Folder with the firmware files (default: the current one)");
+    flash->add_option("--code", flashOptions.code,
+                      "Access code (else asked for at the terminal, without echo)");
+  }
   CLI::App* scramble =
       app.add_subcommand("scramble", "Plain Intel HEX file IN -> scrambled firmware file OUT");
   CLI::App* unscramble =
@@ -116,6 +134,10 @@ int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     if (read != nullptr && read->parsed()) return ReadSetupCommand(console, port, file);
     if (write != nullptr && write->parsed()) return WriteSetupCommand(console, port, file);
     if (analyse != nullptr && analyse->parsed()) return AnalyseCommand(console, port, json, report);
+    if (flash != nullptr && flash->parsed()) {
+      flashOptions.codeGiven = flash->count("--code") > 0;
+      return FlashCommand(console, flashOptions);
+    }
     if (inspect != nullptr && inspect->parsed()) return InspectCommand(console, file, json);
     if (diff != nullptr && diff->parsed()) return DiffCommand(console, file, fileB);
     return ScrambleCommand(console, scramble->parsed(), inPath, outPath);

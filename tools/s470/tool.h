@@ -157,6 +157,12 @@ SetupFields DescribeSetup(const std::string& path);
 int InspectCommand(const Console& console, const std::string& file, bool json);
 // 0 when the two files show the same, 1 when they differ (each difference a line).
 int DiffCommand(const Console& console, const std::string& a, const std::string& b);
+struct FlashOptions {
+  std::string port, module, dir, code;
+  bool codeGiven = false;
+  uint16_t brand = 0;
+};
+int FlashCommand(const Console& console, const FlashOptions& options);
 int ScrambleCommand(const Console& console, bool scramble, const std::string& in,
                     const std::string& out);
 
