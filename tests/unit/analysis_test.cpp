@@ -244,6 +244,7 @@ TEST_F(AnalysisOnBus, FaultyAnswersAreDrainedBeforeTheNextAttempt) {
     double noiseAfterMs;
     size_t messages;
   } cases[] = {{"bad acknowledgement", {0x15}, 2, 0},
+               {"short first half", Join({{0x00}, std::vector<uint8_t>(block.begin(), block.begin() + 10)}), 450, 0},
                {"short block", Join({{0x00}, std::vector<uint8_t>(block.begin(), block.begin() + 30)}), 450, 0},
                {"bootloader block", Join({{0x00}, boot}), 2, 1}};
   for (const auto& c : cases) {
