@@ -279,12 +279,13 @@ TEST_F(FirmwareLoadTest, EmptyMissingAndUnopenableFilesLeaveTheImageAlone) {
 // A file for a module is loaded checked: every record read must have its mark, hex digits of
 // either case only, its stated length and a checksum that sums to 0, and one must carry data.
 TEST_F(FirmwareLoadTest, CheckedLoadRefusesEveryRecordThatIsNotSound) {
-  const Bytes d = {0x01, 0x9F, 0xF9, 0xAF, 0x90};
+  const Bytes d = {0x01, 0x9F, 0xF9, 0xAF, 0x90, 0x00};
   std::string good = Record(0, 0x0100, d);
   good.resize(good.size() - 2);
-  std::string lower = good, notHex = good, mark = good;
+  std::string lower = good, notHex = good, notHex2 = good, mark = good;
   for (char& c : lower) c = static_cast<char>(std::tolower(c));
   notHex[9] = 'G';  // "01" as "G1": the same value and sum, but no hex digit
+  notHex2[20] = 'G';  // "00" as "0G"
   mark[0] = ';';
   const struct {
     std::string what, text;
@@ -293,6 +294,7 @@ TEST_F(FirmwareLoadTest, CheckedLoadRefusesEveryRecordThatIsNotSound) {
                {"lower case", lower + "\r\n" + kEndRecord, FirmwareLoad::kLoaded},
                {"checksum", Record(0, 0x0100, d, 1) + kEndRecord, FirmwareLoad::kRefused},
                {"not a hex digit", notHex + "\r\n" + kEndRecord, FirmwareLoad::kRefused},
+               {"not a hex digit second", notHex2 + "\r\n" + kEndRecord, FirmwareLoad::kRefused},
                {"two digits too many", good + "00\r\n" + kEndRecord, FirmwareLoad::kRefused},
                {"no record mark", mark + "\r\n" + kEndRecord, FirmwareLoad::kRefused},
                {"a bad end record", good + "\r\n:00000001FE\r\n", FirmwareLoad::kRefused},
