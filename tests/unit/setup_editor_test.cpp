@@ -289,6 +289,10 @@ class ChannelTest : public EditorTest {
 TEST_F(ChannelTest, DefaultRecordOpensWithItsNumbers) {
   FakeControls view = OpenChannel();
   EXPECT_EQ(view.title, u"Channel  3");
+  const std::pair<int, int> labels[] = {{100, 110}, {110, 120}, {120, 130}, {130, 140}, {131, 141},
+                                        {140, 150}, {160, 159}, {150, 160}, {151, 161}, {153, 162}};
+  for (const auto& [id, text] : labels)
+    EXPECT_EQ(view[id].text, u"T" + Widen(std::to_string(text).c_str())) << id;
   EXPECT_EQ(view[101].items.size(), 4u);
   EXPECT_EQ(view[101].selection, 0);
   EXPECT_EQ(view[111].text, u"0.0000");
@@ -305,7 +309,7 @@ TEST_F(ChannelTest, DefaultRecordOpensWithItsNumbers) {
   EXPECT_EQ(view[152].text, u"0.0000");
   EXPECT_FALSE(view[153].checked || view[154].enabled);
   // Inputs: module type 1 keeps input 1, 2 keeps two, 0xFF none (headings too), 0 and 8 all.
-  const std::pair<uint8_t, int> types[] = {{1, 1}, {2, 2}, {0xFF, 0}, {0, 8}, {8, 8}};
+  const std::pair<uint8_t, int> types[] = {{1, 1}, {2, 2}, {7, 7}, {0xFF, 0}, {0, 8}, {8, 8}};
   for (const auto& [type, inputs] : types) {
     SetSlotByte(0, 255, type);
     FakeControls v = OpenChannel();
@@ -383,7 +387,8 @@ TEST_F(ChannelTest, OkChecksEachFieldInTurnAndStoresExactBytes) {
        {},
        u"",
        {{52, {0xF0, 0xD8, 0xFF, 0xFF, 0xF0, 0xD8, 0xFF, 0xFF, 0}}}},
-      {"pair out of range", 0, {{154, u"100"}}, {}, u"T182T191", {{60, {0}}}},
+      {"pair out of range in inch with four decimals", 3, {{154, u"100"}}, {}, u"T182T191",
+       {{0, {1, 16}}, {60, {0}}}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
