@@ -58,6 +58,15 @@ TEST_F(GeneralTest, OpeningFillsEveryListAndFollowsTheModuleType) {
   FakeControls v = Open();
   EXPECT_EQ(GetSlotByte(0, 258), 12);  // written at once
   EXPECT_EQ(v.title, u"T200");
+  std::vector<std::pair<int, int>> labels = {
+      {100, 210}, {102, 213}, {110, 220}, {112, 221}, {114, 222}, {116, 223}, {118, 227},
+      {120, 240}, {122, 249}, {140, 260}, {170, 270}, {172, 271}, {180, 280}, {190, 290}};
+  for (int r = 0; r < 8; ++r) {
+    labels.push_back({141 + 3 * r, 21 + r});
+    labels.push_back({182 + r, 21 + r});
+  }
+  for (const auto& [id, text] : labels)
+    EXPECT_EQ(v[id].text, u"T" + Widen(std::to_string(text).c_str())) << id;
   EXPECT_EQ(v[103].items.size(), 250u);
   EXPECT_EQ(v[103].items[249], u"250 um");
   EXPECT_EQ(v[103].selection, 11);
@@ -137,6 +146,12 @@ TEST_F(GeneralTest, OkWritesEverySettingWithItsBitRules) {
        {},
        16,
        {{259, {0x31, 0x40, 0x24, 0x18, 0x52, 0x60}}}},
+      {"assignment 4 to choice 6, micrometre 1 um",
+       {{117, 6}, {103, 0}},
+       {},
+       {},
+       16,
+       {{258, {1, 0x31, 0x42, 0xA4, 0x10, 0x50, 0x68}}}},
       {"assignment 1 off, one-hot item 1",
        {{111, 0}, {121, 1}},
        {},

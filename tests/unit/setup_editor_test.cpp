@@ -387,7 +387,11 @@ TEST_F(ChannelTest, OkChecksEachFieldInTurnAndStoresExactBytes) {
        {},
        u"",
        {{52, {0xF0, 0xD8, 0xFF, 0xFF, 0xF0, 0xD8, 0xFF, 0xFF, 0}}}},
-      {"pair out of range in inch with four decimals", 3, {{154, u"100"}}, {}, u"T182T191",
+      {"pair out of range in inch with four decimals",
+       3,
+       {{154, u"100"}},
+       {},
+       u"T182T191",
        {{0, {1, 16}}, {60, {0}}}},
   };
   for (const Case& c : cases) {
