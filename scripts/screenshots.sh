@@ -5,7 +5,8 @@
 # Not part of the tests. Uses a Wine prefix of its own: build/screenshots/wineprefix.
 #
 #   bash scripts/screenshots.sh            every dialog
-#   SHOTS="20 31" bash scripts/screenshots.sh   only these groups (10 takes 10 and 11)
+#   SHOTS="20 31" bash scripts/screenshots.sh   only these groups: 10 (with 11 and 12), 20, 31
+#                                              (with 40), 40, ddk
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -37,7 +38,7 @@ if [ "${1:-}" != --on-screen ]; then
     cmake --build --preset "$preset" -j2 --target "${targets[@]}" >/dev/null
   }
   build win64 host.exe s470_pc.dll ORV_LangWinNT.DLL ORV_DDK.DLL
-  build native gauge_sim boot_sim fwscramble
+  build native gauge_sim boot_sim bus_sim fwscramble
   mkdir -p "$work" "$images"
   exec xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96 -nolisten tcp" bash "$0" --on-screen
 fi
@@ -55,7 +56,8 @@ if [ ! -e "$prefix/.s470-x11-ready" ]; then
   wineserver -w
   # Debian's wine64 does not find its own TrueType fonts: without them "MS Shell Dlg" falls back
   # to a bitmap font and the caption's close button shows Marlett's letter instead of its cross.
-  cp /usr/share/wine/fonts/*.ttf "$prefix/drive_c/windows/Fonts/"
+  cp /usr/share/wine/fonts/*.ttf "$prefix/drive_c/windows/Fonts/" ||
+    echo "Wine's TrueType fonts (package fonts-wine) are missing: the pictures use bitmap fonts"
   touch "$prefix/.s470-x11-ready"
 fi
 
@@ -205,6 +207,28 @@ click 2" firmware 4 $lang
     host_done
     stop_sims
   done
+fi
+
+# The stand-in Device-setup DLL's own dialog, called by RS470_QLB_Prog after the bus start
+# sequence on a simulated QLBus (the "Attention" box before it is answered by the host).
+if want ddk; then
+  if [ -e "$bin/ORV_DDK.DLL" ]; then
+    printf 'QLB\r\n' >S470.DDK
+    for lang in 1 2; do
+      if [ $lang = 1 ]; then l=en; else l=de; fi
+      echo "Language $lang ($l):"
+      start_sim bus_sim --link "$prefix/dosdevices/com5" --module QLB-mc1,0x10,0x23,4711
+      dialogs "wait Device setup
+shot ddk-device-setup-$l
+click 1" qlb 5 $lang
+      shot "ddk-device-setup-$l" "Device setup"
+      host_done
+      stop_sims
+    done
+  else
+    echo "  ddk-device-setup: this tree has no stand-in ORV_DDK.DLL"
+    missing+=(ddk-device-setup)
+  fi
 fi
 
 if [ ${#missing[@]} -gt 0 ]; then
