@@ -55,17 +55,30 @@ target_compile_definitions(unit_tests PRIVATE S470_NATIVE_BIN="${CMAKE_BINARY_DI
 add_dependencies(unit_tests fwscramble)
 target_link_libraries(unit_tests PRIVATE s470_cli)
 
-# Integration tests: the win64 DLL, stand-ins and host under wine64, against the simulators.
-if(S470_WIN64_DIR AND NOT S470_SANITIZE)
+# Integration tests: the DLL, stand-ins and host under Wine, against the simulators. Each test
+# runs on the product (win32, i686, under 32-bit Wine: label wine-i686) and on the x86_64 PE of
+# the same sources (label wine-x86_64), which catches pointer-size faults.
+if(S470_WIN32_DIR AND S470_WIN64_DIR AND NOT S470_SANITIZE)
   file(GLOB S470_WINE_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/*.cpp)
   add_executable(wine_tests ${S470_WINE_TESTS})
   target_include_directories(wine_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/wine)
   target_compile_definitions(wine_tests PRIVATE
-    S470_WIN64_BIN="${S470_WIN64_DIR}/bin" S470_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
-    S470_NATIVE_BIN="${CMAKE_BINARY_DIR}")
+    S470_WIN32_BIN="${S470_WIN32_DIR}/bin" S470_WIN64_BIN="${S470_WIN64_DIR}/bin"
+    S470_SOURCE_DIR="${CMAKE_SOURCE_DIR}" S470_NATIVE_BIN="${CMAKE_BINARY_DIR}")
   target_link_libraries(wine_tests PRIVATE s470_sim GTest::gtest_main GTest::gmock)
-  # One Wine prefix and fixed COM numbers: these run one at a time.
-  gtest_discover_tests(wine_tests DISCOVERY_TIMEOUT 30 PROPERTIES RUN_SERIAL TRUE LABELS wine TIMEOUT 300)
+  # One Wine prefix per build and fixed COM numbers: these run one at a time.
+  include(${CMAKE_SOURCE_DIR}/cmake/wine32.cmake)
+  foreach(build win32 win64)
+    set(arch i686)
+    set(disabled ${S470_WINE32_DISABLED})
+    if(build STREQUAL "win64")
+      set(arch x86_64)
+      set(disabled FALSE)
+    endif()
+    gtest_discover_tests(wine_tests DISCOVERY_TIMEOUT 30 TEST_PREFIX "${arch}."
+      PROPERTIES RUN_SERIAL TRUE LABELS wine-${arch} TIMEOUT 300 ENVIRONMENT "S470_WINE_BUILD=${build}"
+      DISABLED ${disabled})
+  endforeach()
 endif()
 
 # Benchmarks: figures, not pass/fail; run by scripts/bench.sh.
@@ -74,6 +87,6 @@ foreach(bench ${S470_BENCHES})
   get_filename_component(name ${bench} NAME_WE)
   add_executable(bench_${name} ${bench})
   target_link_libraries(bench_${name} PRIVATE s470 s470_sim)
-  target_compile_definitions(bench_${name} PRIVATE S470_WIN64_BIN="${S470_WIN64_DIR}/bin"
+  target_compile_definitions(bench_${name} PRIVATE S470_WIN32_BIN="${S470_WIN32_DIR}/bin"
     S470_SOURCE_DIR="${CMAKE_SOURCE_DIR}" S470_NATIVE_BIN="${CMAKE_BINARY_DIR}")
 endforeach()

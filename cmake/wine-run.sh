@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Runs a PE program under wine64 in a private prefix: wine-run.sh PREFIX PROGRAM [ARGS...]
+# Runs a PE program under Wine in a private prefix: wine-run.sh PREFIX PROGRAM [ARGS...]
+# One 64-bit prefix runs x86_64 and, with 32-bit Wine (wine32:i386) installed, i686 programs.
 # The prefix is made once (null graphics driver: dialogs work headless); a wineserver is kept
 # alive between runs so each run starts warm.
 set -eu
@@ -24,7 +25,9 @@ if [ ! -e "$prefix/.s470-ready" ]; then
     flock 9
     if [ ! -e "$prefix/.s470-ready" ]; then
       rm -rf "$prefix"
-      wineboot -i >/dev/null 2>&1 || true
+      # Through the 64-bit loader: Debian's wineboot script would take the 32-bit one when
+      # wine32 is installed, which a machine without 32-bit support cannot start.
+      "$wine" wineboot.exe -i >/dev/null 2>&1 || true
       "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
       wineserver -w
       touch "$prefix/.s470-ready"

@@ -1,11 +1,14 @@
-// A host program for s470_pc.dll: loads it by name, finds each export and calls it, one command
-// per export, so scripts and tests drive the DLL as a real host would. Message boxes are
+// A host program for s470_pc.dll, built the normal way (the public header and the import
+// library), with one command per export, so scripts and tests drive the DLL as a real host would. Message boxes are
 // answered with OK by a watcher thread and recorded on standard output as
 //   MSGBOX <caption>|<text>
 // Commands (numbers in decimal or 0x hex), run in order:
 //   open <path>   close   get <addr>   getint <addr>   set <addr> <v>   setint <addr> <v>
 //   read <port> <lang>   write <port> <lang>   setup <lang>   analysis <port> <lang>
 //   firmware <port> <lang>   qlb <port> <lang>   sleep <ms>
+//   threads   (prints "threads -> N", the number of threads of this process)
+//   owner     (makes a window of the host's, prints "owner -> <handle>"; later window exports get
+//              it as their parent window instead of none)
 //   comtest <port> <hex bytes>   (no DLL: writes the bytes to COM<port>, prints what comes back)
 //
 // Other dialogs of the process are recorded too: "DIALOG <caption>|<id>=<text>" each time a
@@ -29,6 +32,8 @@
 //   file <path>               until that file exists (60 s at most): another program's turn,
 //                             such as taking a picture of the dialog
 #include <windows.h>
+// after windows.h
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -37,7 +42,7 @@
 #include <string>
 #include <vector>
 
-#include "api/s470_pc.h"
+#include "s470_pc.h"
 
 namespace {
 
@@ -315,37 +320,35 @@ std::string ComTest(unsigned long port, const std::wstring& hex) {
 
 unsigned long Number(const wchar_t* text) { return wcstoul(text, nullptr, 0); }
 
-template <class T>
-T Export(HMODULE dll, const char* name) {
-  FARPROC p = GetProcAddress(dll, name);
-  if (p == nullptr) {
-    Print(std::string("missing export ") + name);
-    ExitProcess(3);
-  }
-  return reinterpret_cast<T>(reinterpret_cast<void*>(p));
+int CountThreads() {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return -1;
+  THREADENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  int n = 0;
+  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+    n += entry.th32OwnerProcessID == GetCurrentProcessId() ? 1 : 0;
+  CloseHandle(snapshot);
+  return n;
 }
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   InitializeCriticalSection(&g_out);
-  HMODULE dll = LoadLibraryA("s470_pc.dll");
-  if (dll == nullptr) {
-    Print("cannot load s470_pc.dll");
-    return 2;
-  }
-  auto openSetup = Export<decltype(&RS470_OpenSetup)>(dll, "RS470_OpenSetup");
-  auto closeSetup = Export<decltype(&RS470_CloseSetup)>(dll, "RS470_CloseSetup");
-  auto getChar = Export<decltype(&RS470_GetChar)>(dll, "RS470_GetChar");
-  auto getInt = Export<decltype(&RS470_GetInt)>(dll, "RS470_GetInt");
-  auto setChar = Export<decltype(&RS470_SetChar)>(dll, "RS470_SetChar");
-  auto setInt = Export<decltype(&RS470_SetInt)>(dll, "RS470_SetInt");
-  auto readFile = Export<decltype(&RS470_ReadFile)>(dll, "RS470_ReadFile");
-  auto writeFile = Export<decltype(&RS470_WriteFile)>(dll, "RS470_WriteFile");
-  auto setup = Export<decltype(&RS470_Setup)>(dll, "RS470_Setup");
-  auto analysis = Export<decltype(&RS470_Analysis)>(dll, "RS470_Analysis");
-  auto qlbProg = Export<decltype(&RS470_QLB_Prog)>(dll, "RS470_QLB_Prog");
-  auto firmware = Export<decltype(&RS470_Firmware)>(dll, "RS470_Firmware");
+  // Linked against the import library: Windows loads s470_pc.dll with the program.
+  const auto openSetup = RS470_OpenSetup;
+  const auto closeSetup = RS470_CloseSetup;
+  const auto getChar = RS470_GetChar;
+  const auto getInt = RS470_GetInt;
+  const auto setChar = RS470_SetChar;
+  const auto setInt = RS470_SetInt;
+  const auto readFile = RS470_ReadFile;
+  const auto writeFile = RS470_WriteFile;
+  const auto setup = RS470_Setup;
+  const auto analysis = RS470_Analysis;
+  const auto qlbProg = RS470_QLB_Prog;
+  const auto firmware = RS470_Firmware;
 
   int first = 1;
   HANDLE script = nullptr;
@@ -359,6 +362,7 @@ int wmain(int argc, wchar_t** argv) {
   }
   HANDLE watcher = CreateThread(nullptr, 0, Watch, nullptr, 0, nullptr);
   int status = 0;
+  HWND owner = nullptr;
   for (int i = first; i < argc; ++i) {
     const std::wstring cmd = argv[i];
     auto need = [&](int n) {
@@ -396,22 +400,28 @@ int wmain(int argc, wchar_t** argv) {
       need(2);
       const DWORD port = Number(argv[i + 1]), lang = Number(argv[i + 2]);
       i += 2;
-      const short r = (cmd == L"read" ? readFile : writeFile)(nullptr, port, lang);
+      const short r = (cmd == L"read" ? readFile : writeFile)(owner, port, lang);
       snprintf(line, sizeof line, "%s -> %d", cmd == L"read" ? "read" : "write", r);
     } else if (cmd == L"setup") {
       need(1);
-      snprintf(line, sizeof line, "setup -> %d", setup(nullptr, Number(argv[++i])));
+      snprintf(line, sizeof line, "setup -> %d", setup(owner, Number(argv[++i])));
     } else if (cmd == L"analysis" || cmd == L"firmware" || cmd == L"qlb") {
       need(2);
       const DWORD port = Number(argv[i + 1]), lang = Number(argv[i + 2]);
       i += 2;
-      (cmd == L"analysis" ? analysis : cmd == L"firmware" ? firmware : qlbProg)(nullptr, port, lang);
+      (cmd == L"analysis" ? analysis : cmd == L"firmware" ? firmware : qlbProg)(owner, port, lang);
       snprintf(line, sizeof line, "%s done", Utf8(cmd.c_str()).c_str());
     } else if (cmd == L"comtest") {
       need(2);
       const unsigned long port = Number(argv[i + 1]);
       snprintf(line, sizeof line, "comtest -> %s", ComTest(port, argv[i + 2]).c_str());
       i += 2;
+    } else if (cmd == L"owner") {
+      owner = CreateWindowExA(0, "STATIC", "host", WS_OVERLAPPED, 0, 0, 100, 100, nullptr, nullptr,
+                              nullptr, nullptr);
+      snprintf(line, sizeof line, "owner -> %p", static_cast<void*>(owner));
+    } else if (cmd == L"threads") {
+      snprintf(line, sizeof line, "threads -> %d", CountThreads());
     } else if (cmd == L"sleep") {
       need(1);
       Sleep(Number(argv[++i]));
@@ -428,7 +438,6 @@ int wmain(int argc, wchar_t** argv) {
   Sleep(50);  // let the watcher report a box that closed just now
   InterlockedExchange(&g_watching, 0);
   WaitForSingleObject(watcher, 2000);
-  FreeLibrary(dll);
   Print("host end");
   return status;
 }

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The main job: builds everything, then drives s470_pc.dll under wine64 through the host program as a
-# real host would, against simulated devices on pseudo-terminals that Wine sees as COM ports:
+# The main job: builds everything, then drives the product, the i686 s470_pc.dll, under 32-bit Wine
+# through the host program as a real host would, against simulated devices on pseudo-terminals that Wine sees as COM ports:
 #   1. creates a setup file, sets and reads back values, closes it and shows the file;
 #   2. reads the setup memory of a simulated gauge on COM2 into it, changes it, writes it back;
 #   3. analyses a simulated QLBus with three modules on COM5 and shows "Analysis.txt";
@@ -10,17 +10,23 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
-echo "Building (win32 product, win64 for Wine, native simulators and tools)..."
+echo "Building (win32 product, win64, native simulators and tools)..."
 bash scripts/build.sh >build-demo.log 2>&1 || { tail -n 40 build-demo.log; exit 1; }
 rm -f build-demo.log
 root=$PWD
-bin=$root/build/win64/bin
+build=win32
 native=$root/build/native
-prefix=$root/build/win64/wineprefix
 work=$root/build/demo
 rm -rf "$work" && mkdir -p "$work" && cd "$work"
-host() { "$root/cmake/wine-run.sh" "$prefix" "$bin/host.exe" "$@" 2>/dev/null; }
-host get 0 >/dev/null  # makes the Wine prefix on the first run
+host() { "$root/cmake/wine-run.sh" "$root/build/$build/wineprefix" "$root/build/$build/bin/host.exe" "$@" 2>/dev/null; }
+# The first run makes the Wine prefix. Without 32-bit Wine an i686 program ends silently.
+if ! { /usr/lib/wine/wine --version >/dev/null 2>&1 && host get 0 | grep -q "host end"; }; then
+  echo "NO i686 RUN: 32-bit Wine (wine32:i386) cannot run programs here; the demo drives the x86_64 build instead."
+  build=win64
+  host get 0 >/dev/null
+fi
+prefix=$root/build/$build/wineprefix
+echo "Driving build/$build/bin/s470_pc.dll"
 sims=()
 cleanup() { for p in "${sims[@]}"; do kill "$p" 2>/dev/null || true; done; wait 2>/dev/null || true; }
 trap cleanup EXIT

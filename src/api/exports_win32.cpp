@@ -1,5 +1,5 @@
 // The twelve exports of s470_pc.dll. No exception may cross this interface.
-#include "api/s470_pc.h"
+#include "s470_pc.h"
 
 #include "api/call_frame.h"
 #include "api/window_work.h"

@@ -1,6 +1,6 @@
 // Setup transfer against the simulated gauge sending and taking bytes at the line rate
 // (4800 baud, 11 bits a byte): measured time against the floor, natively (POSIX device,
-// in-process) and, when the win64 build is there, through host.exe and the DLL under wine64.
+// in-process) and, when the win32 build is there, through host.exe and the i686 DLL under Wine.
 //
 // Floor = every byte on the wire in either direction × 11 / 4800 s + the waits the protocol
 // itself requires: 300 ms of silence when the port is opened, 100 ms between the two 0x8D,
@@ -21,6 +21,7 @@
 #include "gauge_sim.h"
 #include "lang/text16.h"
 #include "lang/text_lookup.h"
+#include "recording_progress_view.h"
 #include "slots/file_slots.h"
 #include "transfer/gauge_transfer.h"
 
@@ -98,12 +99,13 @@ void Native(const std::string& dir) {
   Report("native write (POSIX device)", writes, FloorMs(writeBytes));
 }
 
-// host.exe under wine64: the time between the host's result lines of consecutive commands.
+// host.exe (the i686 product) under Wine: the time between the host's result lines of
+// consecutive commands.
 void UnderWine(const std::string& dir) {
-  const std::string bin = S470_WIN64_BIN;
+  const std::string bin = S470_WIN32_BIN;
   struct stat st {};
   if (stat((bin + "/host.exe").c_str(), &st) != 0) {
-    std::printf("wine: no win64 build at %s, skipped\n", bin.c_str());
+    std::printf("wine: no win32 build at %s, skipped\n", bin.c_str());
     return;
   }
   const std::string prefix = bin + "/../wineprefix";
@@ -144,8 +146,8 @@ void UnderWine(const std::string& dir) {
   }
   if (!ok) std::printf("wine: a transfer FAILED\n");
   const size_t id = config.identification.size() + 1;
-  Report("wine64 read (host.exe, DLL)", reads, FloorMs(13 + 1 + id + 816));
-  Report("wine64 write (host.exe, DLL)", writes, FloorMs(827 + 49));
+  Report("wine i686 read (host.exe, DLL)", reads, FloorMs(13 + 1 + id + 816));
+  Report("wine i686 write (host.exe, DLL)", writes, FloorMs(827 + 49));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "wine_harness.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -30,12 +31,16 @@ bool HostRun::Has(const std::string& line) const {
   return false;
 }
 
-std::string Win64Bin() { return S470_WIN64_BIN; }
-std::string WinePrefix() { return std::string(S470_WIN64_BIN) + "/../wineprefix"; }
+std::string WineBuild() {
+  const char* build = std::getenv("S470_WINE_BUILD");
+  return build != nullptr && std::string(build) == "win64" ? "win64" : "win32";
+}
+std::string WineBin() { return WineBuild() == "win64" ? S470_WIN64_BIN : S470_WIN32_BIN; }
+std::string WinePrefix() { return WineBin() + "/../wineprefix"; }
 
 HostRun RunHost(const std::vector<std::string>& commands, const std::string& cwd,
                 const std::vector<std::string>& environment) {
-  return RunHostIn(Win64Bin(), commands, cwd, environment);
+  return RunHostIn(WineBin(), commands, cwd, environment);
 }
 
 HostRun RunHostIn(const std::string& bin, const std::vector<std::string>& commands,
@@ -68,8 +73,14 @@ HostRun RunHostIn(const std::string& bin, const std::vector<std::string>& comman
   return run;
 }
 
+std::string ComLinkPath(int com) {
+  struct stat st {};
+  if (stat((WinePrefix() + "/.s470-ready").c_str(), &st) != 0) RunHost({}, FreshDir("prefix"));
+  return WinePrefix() + "/dosdevices/com" + std::to_string(com);
+}
+
 std::string FreshDir(const std::string& name) {
-  const std::string dir = std::string(S470_NATIVE_BIN) + "/wine-work/" + name;
+  const std::string dir = std::string(S470_NATIVE_BIN) + "/wine-work/" + WineBuild() + "/" + name;
   if (std::system(("rm -rf " + Quote(dir) + " && mkdir -p " + Quote(dir)).c_str()) != 0)
     throw std::runtime_error("cannot make " + dir);
   return dir;

@@ -1,6 +1,7 @@
-// Runs the win64 host program under wine64 against the real DLL and the stand-ins, and links
-// COM ports of the Wine prefix to pseudo-terminals whose other side the test (or a simulator)
-// holds.
+// Runs the host program under Wine against the real DLL and the stand-ins, and links COM ports
+// of the Wine prefix to pseudo-terminals whose other side the test (or a simulator) holds.
+// The build under test is the product (win32, i686, under 32-bit Wine) unless the environment
+// says S470_WINE_BUILD=win64 (the same sources as x86_64 PE, for pointer-size faults).
 #pragma once
 
 #include <cstdint>
@@ -19,8 +20,10 @@ struct HostRun {
   bool Has(const std::string& line) const;
 };
 
-std::string Win64Bin();    // folder with s470_pc.dll, the stand-ins, host.exe, notepad.exe
-std::string WinePrefix();  // the private prefix of the win64 build
+std::string WineBuild();   // "win32" or "win64"
+std::string WineBin();     // its folder with s470_pc.dll, the stand-ins, host.exe, notepad.exe
+std::string WinePrefix();  // the private prefix of that build
+inline std::string Win64Bin() { return WineBin(); }  // the former name, for tests not yet moved
 
 // Runs host.exe with the commands in `cwd` (created when missing). Extra environment entries
 // ("NAME=value") are added for the run.
@@ -31,6 +34,10 @@ HostRun RunHost(const std::vector<std::string>& commands, const std::string& cwd
 HostRun RunHostIn(const std::string& bin, const std::vector<std::string>& commands,
                   const std::string& cwd, const std::vector<std::string>& environment = {});
 
+
+// The path of COM<n> in the prefix's dosdevices, for a simulator's link; makes the prefix first
+// when it is not there yet (making it later would remove the link).
+std::string ComLinkPath(int com);
 
 // A fresh, empty working folder for one test.
 std::string FreshDir(const std::string& name);

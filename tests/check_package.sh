@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# The release package of scripts/package.sh: every file in the zip, the DLL i686 with the twelve
+# plain exports, a C host built from the package alone (header + MinGW import library) and one
+# linked the Visual C++ way (lld-link) against s470_pc.lib, both importing the plain names.
+# With "run": the C host runs under Wine with the package's DLL and the stand-in Language DLL,
+# and opens, changes and closes a setup file.
+# Usage: check_package.sh SOURCE_DIR BUILD_DIR [run]
+set -u
+src=$1 build=$2 run=${3:-}
+fail() { echo "FAIL: $*"; exit 1; }
+work=$build/package-test
+rm -rf "$work" && mkdir -p "$work"
+zip=$("$src/scripts/package.sh" "$build" "$work") || fail "package.sh failed"
+name=$(basename "$zip" .zip)
+[ "$name" = "s470_pc-3.2.0.0-win32" ] || fail "package named $name"
+listing=$(unzip -Z1 "$zip" | grep -v '/$' | sort)
+want=$(printf "$name/%s\n" bin/s470_pc.dll bin/fwscramble.exe include/s470_pc.h lib/s470_pc.def \
+  lib/libs470_pc.dll.a lib/s470_pc.lib docs/exports.md | sort)
+[ "$listing" = "$want" ] || fail "zip holds:"$'\n'"$listing"
+(cd "$work" && unzip -q "$zip") || fail "unzip"
+pkg=$work/$name
+i686-w64-mingw32-objdump -f "$pkg/bin/s470_pc.dll" | grep -q "file format pei-i386" || fail "DLL is not i686"
+"$src/tests/check_dll.sh" i686-w64-mingw32-objdump "$pkg/bin/s470_pc.dll" i686 >/dev/null ||
+  fail "DLL exports: $("$src/tests/check_dll.sh" i686-w64-mingw32-objdump "$pkg/bin/s470_pc.dll" i686)"
+
+imports() {  # exe: the names it imports from s470_pc.dll, one a line, sorted
+  i686-w64-mingw32-objdump -p "$1" | sed -n '/DLL Name: s470_pc.dll/,/^$/p' | awk 'NR > 2 && NF >= 3 {print $3}' | sort
+}
+i686-w64-mingw32-gcc -Wall -Wextra -Werror -I "$pkg/include" "$src/tests/package/example_host.c" \
+  -L "$pkg/lib" -ls470_pc -o "$work/example_host.exe" || fail "the C host does not build from the package"
+[ "$(imports "$work/example_host.exe")" = "$(printf '%s\n' RS470_CloseSetup RS470_GetChar RS470_GetInt \
+  RS470_OpenSetup RS470_SetChar RS470_SetInt)" ] || fail "the C host imports: $(imports "$work/example_host.exe")"
+clang-14 --target=i686-pc-windows-msvc -fshort-wchar -c "$src/tests/package/msvc_host.c" \
+  -o "$work/msvc_host.obj" &&
+  lld-link-14 /nologo /safeseh:no /entry:start /subsystem:console /nodefaultlib \
+    /out:"$work/msvc_host.exe" "$work/msvc_host.obj" "$pkg/lib/s470_pc.lib" \
+    /usr/i686-w64-mingw32/lib/libkernel32.a >/dev/null || fail "no link against s470_pc.lib"
+[ "$(imports "$work/msvc_host.exe")" = "$(printf '%s\n' RS470_CloseSetup RS470_OpenSetup RS470_SetInt)" ] ||
+  fail "the Visual C++ host imports: $(imports "$work/msvc_host.exe")"
+
+if [ "$run" = run ]; then
+  cp "$pkg/bin/s470_pc.dll" "$build/bin/ORV_LangWinNT.DLL" "$build/bin/ORV_LangWin95.DLL" "$work/"
+  out=$(cd "$work" && "$src/cmake/wine-run.sh" "$build/wineprefix" "$work/example_host.exe" 2>/dev/null | tr -d '\r')
+  [ "$out" = $'open 0 getint 65 get 255\nclose 0' ] || fail "the C host printed: $out"
+  python3 - "$work/package.s47" <<'PY' || fail "package.s47 is not the changed setup"
+import sys
+data = open(sys.argv[1], 'rb').read()
+want = bytearray(7500); want[0] = want[1] = 0xFF; want[2000] = 0x41; want[7499] = 0x5A
+assert data == bytes(want), len(data)
+PY
+fi
+echo "package $name: files, i686 DLL with the twelve plain exports, MinGW and Visual C++ import libraries${run:+, C host under Wine}"
