@@ -21,7 +21,8 @@ constexpr unsigned kExclamationIcon = 48;
 constexpr unsigned kInformationIcon = 64;
 
 // Registry constants, with their Win32 values, so portable code can pass them on.
-constexpr uintptr_t kHkeyLocalMachine = 0x80000002u;
+// Predefined keys are 32-bit values sign-extended to pointer width (0xFFFFFFFF80000002 on x86_64).
+constexpr uintptr_t kHkeyLocalMachine = static_cast<uintptr_t>(static_cast<intptr_t>(INT32_MIN + 2));
 constexpr uint32_t kKeyQueryValue = 0x0001;
 constexpr uint32_t kKeyAllAccess = 0xF003F;
 constexpr uint32_t kRegSz = 1;

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "colours/colour_platform.h"
+#include "lang/dll_beside.h"
 #include "lang/lang_api.h"
 #include "lang/lang_entry_points.h"
 
@@ -125,7 +126,7 @@ const char* LanguageDllName() { return RunsOnNtPlatform() ? S470_LANG_DLL_NT : S
 
 int OpenLanguage(int language, int mode) {
   CloseLanguage();
-  HMODULE dll = LoadLibraryA(LanguageDllName());
+  HMODULE dll = static_cast<HMODULE>(LoadDllBeside(LanguageDllName()));
   if (dll == nullptr) return 1;
   g_binding = LangDll();
   if (!g_binding.Bind(dll)) {

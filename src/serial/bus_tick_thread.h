@@ -16,7 +16,7 @@ TickThreadHandle StartTickThread(int16_t port);
 // WakeTickThread cuts it short so that a close does not wait for the rest of a pass.
 void PauseBetweenTicks();
 void WakeTickThread(TickThreadHandle thread);
-// After the thread has ended: releases its handle.
+// After the thread has cleared the start/stop flag: waits until it has ended, then releases it.
 void ReleaseTickThread(TickThreadHandle thread);
 
 // The body of every tick thread.

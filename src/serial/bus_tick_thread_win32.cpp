@@ -29,6 +29,11 @@ void PauseBetweenTicks() { Sleep(kTickMs); }
 
 void WakeTickThread(TickThreadHandle /*thread*/) {}
 
-void ReleaseTickThread(TickThreadHandle thread) { CloseHandle(reinterpret_cast<HANDLE>(thread)); }
+// The thread has cleared the start/stop flag but may still be on its way out through this DLL's
+// code: wait until it has ended, so that a host may free the DLL as soon as the export returns.
+void ReleaseTickThread(TickThreadHandle thread) {
+  WaitForSingleObject(reinterpret_cast<HANDLE>(thread), INFINITE);
+  CloseHandle(reinterpret_cast<HANDLE>(thread));
+}
 
 }  // namespace s470

@@ -50,38 +50,31 @@ int16_t OpenFileSlot(int16_t slot, const char16_t* path, int32_t size) {
   if (file == kBadFile) return 1;
 
   uint32_t length = 0;
-  bool initialised = false;
   if (!g_files->length(file, &length)) {
     g_files->close(file);
     return 2;
   }
-  if (size > 0 && static_cast<uint32_t>(size) != length) {
-    // Bring the file to the requested size: whole 1000-byte blocks from the start are zeroed,
-    // the tail keeps its old bytes (or the zeros that lengthening added).
-    g_files->setEnd(file, static_cast<uint32_t>(size));
-    static const uint8_t kZeros[1000] = {};
-    for (uint32_t block = 0; block < static_cast<uint32_t>(size) / 1000; ++block)
-      g_files->write(file, block * 1000, kZeros, sizeof kZeros);
-    initialised = true;
-    if (!g_files->length(file, &length)) {
-      g_files->close(file);
-      return 2;
-    }
-  }
-
-  uint8_t* image = (length < UINT32_MAX) ? new (std::nothrow) uint8_t[length + 1ULL] : nullptr;
+  // A file of another length than the one asked for is brought to it in the image only: whole
+  // 1000-byte blocks from the start zeroed, the rest kept where the file had it, zeros beyond.
+  // The file itself changes when the slot is closed, so a wrong file picked by the user, or an
+  // open that fails, leaves it as it was.
+  const bool initialised = size > 0 && static_cast<uint32_t>(size) != length;
+  const uint32_t imageSize = initialised ? static_cast<uint32_t>(size) : length;
+  uint8_t* image = (imageSize < UINT32_MAX) ? new (std::nothrow) uint8_t[imageSize + 1ULL] : nullptr;
   if (image == nullptr) {
     g_files->close(file);
     return 2;
   }
-  std::memset(image, 0, length + 1ULL);
-  if (g_files->read(file, 0, image, length) != length) {
+  std::memset(image, 0, imageSize + 1ULL);
+  const uint32_t from = initialised ? imageSize / 1000 * 1000 : 0;
+  const uint32_t to = length < imageSize ? length : imageSize;
+  if (to > from && g_files->read(file, from, image + from, to - from) != to - from) {
     delete[] image;
     g_files->close(file);
     return 2;
   }
   s.file = file;
-  s.size = length;
+  s.size = imageSize;
   s.image = image;
   if (initialised && size == kSetupFileSize) SetSlotWord(slot, 0, 0xFFFF);
   return 0;
@@ -90,10 +83,12 @@ int16_t OpenFileSlot(int16_t slot, const char16_t* path, int32_t size) {
 int16_t CloseFileSlot(int16_t slot) {
   Slot* s = OpenSlot(slot);
   if (s == nullptr) return 0;
-  g_files->setEnd(s->file, s->size);
+  // The image first, then the end of the file after it: a write cut short leaves the file no
+  // shorter than it was.
   const bool whole = g_files->write(s->file, 0, s->image, s->size) == s->size;
+  const bool ended = whole && g_files->setEnd(s->file, s->size);
   Release(*s);
-  return whole ? 0 : 1;
+  return ended ? 0 : 1;
 }
 
 uint8_t GetSlotByte(int16_t slot, uint32_t address) {

@@ -16,6 +16,7 @@
 #include "gauge_test_helpers.h"
 #include "lang/text16.h"
 #include "lang/text_lookup.h"
+#include "recording_progress_view.h"
 #include "serial/direct_port.h"
 #include "serial/serial_device.h"
 #include "slots/file_slots.h"

@@ -51,6 +51,7 @@ TEST(LangBinding, NoLanguageStillBindsFilesAndStrings) {
 }
 
 TEST(LangBinding, RegistryGoesThroughTheDll) {
+  EXPECT_EQ(kHkeyLocalMachine, reinterpret_cast<uintptr_t>(HKEY_LOCAL_MACHINE));
   ASSERT_EQ(OpenLanguage(1, 2), 0);
   RegKey key = nullptr;
   uint32_t disposition = 0;

@@ -15,21 +15,18 @@ namespace {
 using sim::BusSim;
 using sim::SimLine;
 
-const char kDoneBox[] =
-    "Attention|The bus analysis is finished. The report Analysis.txt is shown in Notepad.";
+const char kDoneBox[] = "Attention|The work on the QLBus is finished.";
 
 // What only the real DLL shows: the export, the Win32 bus port switching parity around the wake
 // byte on COM8 (the highest of the table), the report file, Notepad and the box. Numbering,
 // faults and failures are proven natively.
 TEST(AnalysisWine, OneModuleIsReportedThroughTheWin32BusPort) {
   const std::string dir = FreshDir("analysis");
-  const std::string dosdevices = WinePrefix() + "/dosdevices";
-  ASSERT_EQ(std::system(("mkdir -p '" + dosdevices + "'").c_str()), 0);
-  SimLine line(dosdevices + "/com8");
+  SimLine line(ComLinkPath(8));
   BusSim bus(line);
   bus.AddModule({"QLB-mc1", 0x99, 0x05, 123456789});
   bus.Start();
-  const HostRun run = RunHost({"analysis", "8", "0x0001"}, dir);
+  const HostRun run = RunHost({"threads", "analysis", "8", "0x0001", "threads"}, dir);
   bus.Stop();
   ASSERT_TRUE(run.ended) << run.output;
   EXPECT_EQ(Text(ReadBytes(dir + "/Analysis.txt")),
@@ -38,6 +35,12 @@ TEST(AnalysisWine, OneModuleIsReportedThroughTheWin32BusPort) {
                                    kBusIdentify, kBusEnd}));
   EXPECT_EQ(run.messageBoxes, std::vector<std::string>{kDoneBox}) << run.output;
   EXPECT_EQ(Text(ReadBytes(dir + "/notepad-calls.txt")), "notepad analysis.txt\n");
+  // Every tick thread has ended when the export returns: the host may free the DLL at once.
+  std::vector<std::string> threads;
+  for (const auto& l : run.lines)
+    if (l.rfind("threads -> ", 0) == 0) threads.push_back(l);
+  ASSERT_EQ(threads.size(), 2u) << run.output;
+  EXPECT_EQ(threads[0], threads[1]);
 }
 
 }  // namespace

@@ -1,7 +1,10 @@
 // The setup-file exports through the real DLL, the Language DLL's file calls and real files
-// under wine64.
+// under Wine.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <cstdlib>
 #include <thread>
 
 #include "sim_line.h"
@@ -49,12 +52,47 @@ TEST(SetupFileWine, ExportsWorkOnRealFilesAndAreHarmlessWithoutOne) {
   EXPECT_EQ(ReadBytes(dir + "/old.s47"), want);
 }
 
+// Opening never changes a file: a text file and a longer file stay as they were while the setup
+// is open (here: never closed); a file too large to read gives 2 and stays; a write-back that
+// fails (a full device) gives 1.
+TEST(SetupFileWine, OpeningLeavesFilesAloneAndFailuresAreReported) {
+  const std::string dir = FreshDir("setup-untouched");
+  std::vector<uint8_t> text(3000), longer(8000);
+  for (size_t i = 0; i < longer.size(); ++i) {
+    if (i < text.size()) text[i] = static_cast<uint8_t>('a' + i % 26);
+    longer[i] = static_cast<uint8_t>(0x11 + i % 200);
+  }
+  WriteBytes(dir + "/notes.txt", text);
+  WriteBytes(dir + "/old.s47", longer);
+  ASSERT_EQ(std::system(("truncate -s 5G '" + dir + "/huge.s47' && ln -s /dev/full '" + dir +
+                         "/full.s47'").c_str()),
+            0);
+  const HostRun run = RunHost({"open", "notes.txt", "set", "300", "7", "open", "old.s47", "open",
+                               "huge.s47", "open", "full.s47", "close"},
+                              dir);
+  ASSERT_TRUE(run.ended) << run.output;
+  std::vector<std::string> results;
+  for (const auto& l : run.lines)
+    if (l.find(" -> ") != std::string::npos) results.push_back(l);
+  EXPECT_EQ(results, (std::vector<std::string>{"open -> 0", "open -> 0", "open -> 2", "open -> 0",
+                                               "close -> 1"}))
+      << run.output;
+  EXPECT_EQ(ReadBytes(dir + "/notes.txt"), text);
+  EXPECT_EQ(ReadBytes(dir + "/old.s47"), longer);
+  struct stat st {};
+  ASSERT_EQ(stat((dir + "/huge.s47").c_str(), &st), 0);
+  EXPECT_EQ(st.st_size, 5LL << 30);
+}
+
 TEST(SetupFileWine, MissingLanguageDllIsReportedAndNothingIsTouched) {
   const std::string dir = FreshDir("setup-nolang");
-  // A copy of the program folder without the Language DLLs.
+  // A copy of the program folder without the Language DLLs, which are planted in the current
+  // folder instead: a DLL there must never be loaded.
   const std::string bin = dir + "/bin";
-  ASSERT_EQ(std::system(("mkdir -p '" + bin + "' && cp '" + Win64Bin() + "/host.exe' '" +
-                         Win64Bin() + "/s470_pc.dll' '" + bin + "/'").c_str()),
+  ASSERT_EQ(std::system(("mkdir -p '" + bin + "' && cp '" + WineBin() + "/host.exe' '" +
+                         WineBin() + "/s470_pc.dll' '" + bin + "/' && cp '" + WineBin() +
+                         "/ORV_LangWinNT.DLL' '" + WineBin() + "/ORV_LangWin95.DLL' '" + dir + "/'")
+                            .c_str()),
             0);
   const HostRun run = RunHostIn(bin, {"open", "x.s47", "read", "2", "1", "setup", "1", "analysis",
                                       "2", "1", "firmware", "2", "1", "qlb", "2", "1", "write", "2",
