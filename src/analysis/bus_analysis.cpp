@@ -14,17 +14,7 @@ namespace {
 
 constexpr char kSeparator[] = "  /  ";
 
-// Text `number` in a message box of the Language DLL; caption null for none.
-void ShowText(Window owner, int32_t number, const char* caption, unsigned style) {
-  LangApi* lang = Lang();
-  if (lang == nullptr) return;
-  const std::u16string text = GetText(number);  // GetText's buffer lasts only to the next lookup
-  const std::u16string wideCaption = caption != nullptr ? Widen(caption) : std::u16string();
-  lang->ShowMessageBox(owner, text.c_str(), caption != nullptr ? wideCaption.c_str() : nullptr,
-                       style);
-}
-
-void ShowPortFailure(Window owner) { ShowText(owner, kPortFailureText, nullptr, kStopIcon); }
+void ShowPortFailure(Window owner) { ShowTextBox(owner, kPortFailureText, nullptr, kStopIcon); }
 
 bool OpenModuleLine(int16_t port, uint16_t parityMode) {
   return OpenBusPort(port, 115200, parityMode, 8, 2, 1, 1) == 0;
@@ -143,7 +133,7 @@ void RunBusAnalysis(Window owner, int16_t port) {
     return;
   }
   StartNotepad(kNotepadCommand);
-  ShowText(owner, kAnalysisDoneText, "Attention", kInformationIcon);
+  ShowTextBox(owner, kAnalysisDoneText, "Attention", kInformationIcon);
 }
 
 void AnalysisWork(Window parent, int16_t port) { RunBusAnalysis(parent, port); }

@@ -86,4 +86,13 @@ const char16_t* GetText(int32_t number) {
   return g_text;
 }
 
+void ShowTextBox(Window owner, int32_t number, const char* caption, unsigned style) {
+  LangApi* lang = Lang();
+  if (lang == nullptr) return;
+  const std::u16string text = GetText(number);  // GetText's buffer lasts only to the next lookup
+  const std::u16string wideCaption = caption != nullptr ? Widen(caption) : std::u16string();
+  lang->ShowMessageBox(owner, text.c_str(), caption != nullptr ? wideCaption.c_str() : nullptr,
+                       style);
+}
+
 }  // namespace s470

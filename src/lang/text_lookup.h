@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "lang/lang_api.h"
+
 namespace s470 {
 
 void SetBrand(uint16_t brand);
@@ -19,5 +21,9 @@ constexpr size_t kTextBufferSize = 1000;
 // "Ornex" and "ORV" (the maker) and "S470" (the model); higher brand numbers have no names, so
 // those words are cut out. A text that would grow past the buffer is cut at its end.
 const char16_t* GetText(int32_t number);
+
+// Text `number` in a message box of the Language DLL (Lang_MessageBox); the 8-bit caption is
+// converted, null for none.
+void ShowTextBox(Window owner, int32_t number, const char* caption, unsigned style);
 
 }  // namespace s470

@@ -1,0 +1,138 @@
+// RS470_QLB_Prog through the host and the real DLL under Wine, with the bus simulator on a COM
+// port and the stand-in Device-setup DLL "ORV_DDK.DLL", which logs what it was given.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "../unit/test_helpers.h"
+#include "bus_sim.h"
+#include "wine_harness.h"
+
+namespace s470::wine {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+const char kAttentionEnglish[] =
+    "Attention|Please connect the ORV QLBus module to the S470 gauge and switch the gauge on.";
+const char kDoneEnglish[] = "Error|The work on the QLBus is finished.";
+const char kPortFailure[] =
+    "Error|No connection to the ORV module. Please check the cable, the COM port and the power "
+    "supply "
+    "of the S470, then try again.";
+
+// The lines that show the order of what the user saw: boxes, and the stand-in's dialog once.
+Lines Seen(const HostRun& run) {
+  Lines seen;
+  for (const auto& l : run.lines) {
+    if (l.rfind("MSGBOX ", 0) == 0) seen.push_back(l.substr(7));
+    if (l.rfind("DIALOG Device setup|", 0) == 0 && (seen.empty() || seen.back() != "Device setup"))
+      seen.push_back("Device setup");
+  }
+  return seen;
+}
+
+std::string Owner(const HostRun& run) {
+  for (const auto& l : run.lines)
+    if (l.rfind("owner -> ", 0) == 0) return l.substr(9);
+  return "?";
+}
+
+// A program folder: the host, the product and the Language DLLs, and in place of the
+// Device-setup DLL: "ddk" (the stand-in), "none", or "other" (a DLL without Device_Setup).
+std::string ProgramFolder(const std::string& dir, const std::string& ddk) {
+  const std::string bin = dir + "/bin", from = "'" + WineBin() + "/";
+  std::string cmd = "mkdir -p '" + bin + "' && cp " + from + "host.exe' " + from + "s470_pc.dll' " +
+                    from + "ORV_LangWinNT.DLL' " + from + "ORV_LangWin95.DLL' '" + bin + "/'";
+  if (ddk == "ddk") cmd += " && cp " + from + "ORV_DDK.DLL' '" + bin + "/'";
+  if (ddk == "other") cmd += " && cp " + from + "ORV_LangWin95.DLL' '" + bin + "/ORV_DDK.DLL'";
+  if (std::system(cmd.c_str()) != 0) ADD_FAILURE() << cmd;
+  return bin;
+}
+
+TEST(ModuleSetupWine, DeviceSetupIsCalledBetweenTheTwoTextsOrReportedMissing) {
+  const struct {
+    const char* name;
+    const char* ddk;       // in the program folder
+    bool plantedInCwd;     // the stand-in also in the current folder
+    int port;              // 5 carries the bus; 4 cannot be opened
+    const char* language;  // language/brand word
+    Lines seen;
+    std::string log;  // what Device_Setup logged; "" for no call ("OWNER" is the host's window)
+  } cases[] = {
+      {"English",
+       "ddk",
+       false,
+       5,
+       "0x0001",
+       {kAttentionEnglish, "Device setup", kDoneEnglish},
+       "Device_Setup language=1 file=S470.DDK owner=OWNER code= device file=5 bytes\n"},
+      {"German, brand 1",
+       "ddk",
+       false,
+       5,
+       "0x0102",
+       {"Attention|Bitte das Lumetra-QLBus-Modul an das HL5100-Messgerät anschließen und das "
+        "Messgerät einschalten.",
+        "Device setup", "Error|Die Arbeit am QLBus ist beendet."},
+       "Device_Setup language=2 file=S470.DDK owner=OWNER code= device file=5 bytes\n"},
+      {"no DLL",
+       "none",
+       false,
+       5,
+       "0x0001",
+       {kAttentionEnglish, "Error|ORV_DDK.DLL was not found"},
+       ""},
+      {"planted in the current folder only",
+       "none",
+       true,
+       5,
+       "0x0001",
+       {kAttentionEnglish, "Error|ORV_DDK.DLL was not found"},
+       ""},
+      {"DLL without the entry point",
+       "other",
+       false,
+       5,
+       "0x0001",
+       {kAttentionEnglish, "Error|ORV_DDK.DLL does not contain the function Device_Setup"},
+       ""},
+      {"port cannot be opened", "ddk", false, 4, "0x0001", {kAttentionEnglish, kPortFailure}, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string dir = FreshDir("module-setup");
+    const std::string bin = ProgramFolder(dir, c.ddk);
+    WriteBytes(dir + "/S470.DDK", {'Q', 'L', 'B', '\r', '\n'});
+    if (c.plantedInCwd) {
+      ASSERT_EQ(std::system(("cp '" + WineBin() + "/ORV_DDK.DLL' '" + dir + "/'").c_str()), 0);
+    }
+    const bool dialog = !c.log.empty();
+    std::vector<std::string> commands;
+    if (dialog) {
+      const std::string script = "wait Device setup\nclick 1\n";
+      WriteBytes(dir + "/ok.txt", std::vector<uint8_t>(script.begin(), script.end()));
+      commands = {"--script", "ok.txt"};
+    }
+    commands.insert(commands.end(), {"owner", "qlb", std::to_string(c.port), c.language});
+
+    sim::SimLine line(ComLinkPath(5));
+    sim::BusSim bus(line);
+    bus.Start();
+    const HostRun run = RunHostIn(bin, commands, dir, {"S470_DDK_LOG=ddk.log"});
+    bus.Stop();
+    ASSERT_TRUE(run.ended) << run.output;
+    EXPECT_EQ(Seen(run), c.seen) << run.output;
+    std::string log = c.log;
+    const size_t at = log.find("OWNER");
+    if (at != std::string::npos) log.replace(at, 5, Owner(run));
+    EXPECT_EQ(Text(ReadBytes(dir + "/ddk.log")), log);
+    // The bus start sequence went out before the DLL was looked for; nothing on a dead port.
+    EXPECT_EQ(HostBytes(line), c.port == 5 ? kBusStart : Lines{}) << run.output;
+  }
+}
+
+}  // namespace
+}  // namespace s470::wine
