@@ -14,7 +14,7 @@ zip=$("$src/scripts/package.sh" "$build" "$work") || fail "package.sh failed"
 name=$(basename "$zip" .zip)
 [ "$name" = "s470_pc-3.2.0.0-win32" ] || fail "package named $name"
 listing=$(unzip -Z1 "$zip" | grep -v '/$' | sort)
-want=$(printf "$name/%s\n" bin/s470_pc.dll bin/fwscramble.exe include/s470_pc.h lib/s470_pc.def \
+want=$(printf "$name/%s\n" bin/s470_pc.dll bin/s470.exe bin/fwscramble.exe include/s470_pc.h lib/s470_pc.def \
   lib/libs470_pc.dll.a lib/s470_pc.lib docs/exports.md | sort)
 [ "$listing" = "$want" ] || fail "zip holds:"$'\n'"$listing"
 (cd "$work" && unzip -q "$zip") || fail "unzip"
