@@ -1,5 +1,5 @@
 // The work of the six window exports, each run inside the call frame. Each subsystem defines
-// its own; pending_work_win32.cpp holds the ones not built yet.
+// its own.
 #pragma once
 
 #include <cstdint>

@@ -3,14 +3,11 @@
 #include "api/window_work.h"
 #include "lang/fixed_message.h"
 #include "lang/text_lookup.h"
+#include "programming/firmware_dialogs.h"
 #include "serial/bus_ops.h"
 #include "serial/bus_port.h"
 
 namespace s470 {
-
-namespace {
-char g_emptyCode[4] = {};  // until the access-code dialog shares its buffer
-}  // namespace
 
 int32_t DeviceSetupLanguage(const char16_t* text0) {
   return text0 != nullptr && text0[0] == u'D' ? 2 : 1;
@@ -35,8 +32,7 @@ void RunModuleSetup(Window owner, int16_t port, char* code) {
   ShowTextBox(owner, kModuleSetupDoneText, nullptr, kInformationIcon);
 }
 
-void QlbProgWork(Window parent, int16_t port) {
-  RunModuleSetup(parent, port, g_emptyCode);
-}
+// The code buffer is the one the access-code dialog shares.
+void QlbProgWork(Window parent, int16_t port) { RunModuleSetup(parent, port, SharedCodeBuffer()); }
 
 }  // namespace s470
