@@ -23,13 +23,13 @@ const char kPortFailure[] =
     "supply "
     "of the S470, then try again.";
 
-// The lines that show the order of what the user saw: boxes, and the stand-in's dialog once.
+// The lines that show the order of what the user saw: boxes, and the stand-in's dialog.
 Lines Seen(const HostRun& run) {
   Lines seen;
   for (const auto& l : run.lines) {
     if (l.rfind("MSGBOX ", 0) == 0) seen.push_back(l.substr(7));
-    if (l.rfind("DIALOG Device setup|", 0) == 0 && (seen.empty() || seen.back() != "Device setup"))
-      seen.push_back("Device setup");
+    // The script's thread reports the dialog once it is visible, before it presses OK.
+    if (l == "SCRIPT found Device setup") seen.push_back("Device setup");
   }
   return seen;
 }
