@@ -102,17 +102,7 @@ int main(int argc, char** argv) {
     sim.Start();
     std::printf("ready\n");
     std::fflush(stdout);
-    size_t shown = 0;
-    while (g_stop == 0) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
-      if (!log) continue;
-      const std::vector<LogEntry> entries = line.Log();
-      for (; shown < entries.size(); ++shown) {
-        const LogEntry& e = entries[shown];
-        std::printf("%10.3f %c %02X  %s\n", e.ms, e.direction, e.byte, e.line.ToString().c_str());
-      }
-      std::fflush(stdout);
-    }
+    ShowLogUntilStopped(line, log, g_stop);
     sim.Stop();
     std::printf("resets %d\n", sim.Resets());
   } catch (const std::exception& e) {

@@ -24,7 +24,9 @@ namespace {
 
 volatile std::sig_atomic_t g_stop = 0;
 
-void OnSignal(int) { g_stop = 1; }
+void OnSignal(int) {
+  g_stop = 1;
+}
 
 int Usage(const char* problem) {
   std::fprintf(stderr,
@@ -49,11 +51,13 @@ int main(int argc, char** argv) {
       link = argv[++i];
     } else if (arg == "--module" && hasValue) {
       SimModule m;
-      if (!ParseSimModule(argv[++i], &m)) return Usage(("bad module: " + std::string(argv[i])).c_str());
+      if (!ParseSimModule(argv[++i], &m))
+        return Usage(("bad module: " + std::string(argv[i])).c_str());
       modules.push_back(m);
     } else if (arg == "--fault" && hasValue) {
       BusFault f;
-      if (!ParseBusFault(argv[++i], &f)) return Usage(("bad fault: " + std::string(argv[i])).c_str());
+      if (!ParseBusFault(argv[++i], &f))
+        return Usage(("bad fault: " + std::string(argv[i])).c_str());
       faults.push_back(f);
     } else if (arg == "--pace") {
       pace = true;
@@ -76,17 +80,7 @@ int main(int argc, char** argv) {
     sim.Start();
     std::printf("ready\n");
     std::fflush(stdout);
-    size_t shown = 0;
-    while (g_stop == 0) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
-      if (!log) continue;
-      const std::vector<LogEntry> entries = line.Log();
-      for (; shown < entries.size(); ++shown) {
-        const LogEntry& e = entries[shown];
-        std::printf("%10.3f %c %02X  %s\n", e.ms, e.direction, e.byte, e.line.ToString().c_str());
-      }
-      std::fflush(stdout);
-    }
+    ShowLogUntilStopped(line, log, g_stop);
     sim.Stop();
   } catch (const std::exception& e) {
     std::fprintf(stderr, "bus_sim: %s\n", e.what());

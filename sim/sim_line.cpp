@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <stdexcept>
 #include <thread>
 
@@ -154,7 +155,22 @@ void SimLine::ClearLog() {
 }
 
 double SimLine::NowMs() const {
-  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start_).count();
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start_)
+      .count();
+}
+
+void ShowLogUntilStopped(const SimLine& line, bool show, volatile std::sig_atomic_t& stop) {
+  size_t shown = 0;
+  while (stop == 0) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    if (!show) continue;
+    const std::vector<LogEntry> entries = line.Log();
+    for (; shown < entries.size(); ++shown) {
+      const LogEntry& e = entries[shown];
+      std::printf("%10.3f %c %02X  %s\n", e.ms, e.direction, e.byte, e.line.ToString().c_str());
+    }
+    std::fflush(stdout);
+  }
 }
 
 }  // namespace s470::sim

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <chrono>
+#include <csignal>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -26,8 +27,8 @@ struct LineState {
 };
 
 struct LogEntry {
-  double ms;      // since the line was made
-  char direction; // '>' host to device, '<' device to host
+  double ms;       // since the line was made
+  char direction;  // '>' host to device, '<' device to host
   uint8_t byte;
   LineState line;
 };
@@ -77,5 +78,9 @@ class SimLine {
   mutable std::mutex logMutex_;
   std::vector<LogEntry> log_;
 };
+
+// Prints every byte the line has logged to standard output (when `show`) until `stop` is set;
+// the main loop of the simulator programs.
+void ShowLogUntilStopped(const SimLine& line, bool show, volatile std::sig_atomic_t& stop);
 
 }  // namespace s470::sim
