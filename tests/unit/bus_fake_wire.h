@@ -1,6 +1,6 @@
 // A serial line and a clock that the bus tests drive: the device records every call in order,
 // delivers bytes once the driven time has reached their arrival, and can echo what is written.
-// The clock moves on by msPerLook at every look the bus code takes at the tick counter.
+// The clock moves on by 1 ms at every look the bus code takes at the tick counter.
 #pragma once
 
 #include <chrono>
@@ -19,49 +19,42 @@
 
 namespace s470 {
 
-struct WireEvent {
-  std::string what;
-  std::chrono::steady_clock::time_point at;  // real time, for the DTR/RTS gap
-};
-
 class FakeWire : public BusClock {
  public:
   // Driven time.
   double nowMs = 0;
-  double msPerLook = 1;
   double phaseMs = 0;  // where the tick boundaries lie
   int looks = 0;
   uint32_t Ticks(int16_t) override {
     ++looks;
-    nowMs += msPerLook;
-    return TickAt(nowMs);
+    nowMs += 1;
+    return static_cast<uint32_t>(std::floor((nowMs + phaseMs) / 50));
   }
-  uint32_t TickAt(double ms) const { return static_cast<uint32_t>(std::floor((ms + phaseMs) / 50)); }
 
   // The line.
   std::deque<std::pair<double, uint8_t>> incoming;  // arrival time, byte
   std::vector<uint8_t> written;
-  std::vector<WireEvent> events;
+  std::vector<std::string> events;  // "open 5", "apply 115200 8M2 dtr rts", "write 02 FD M", ...
+  std::vector<std::chrono::steady_clock::time_point> eventTimes;  // real time, for the DTR/RTS gap
   bool echo = false;
   std::map<size_t, uint8_t> echoAs;  // index in `written` -> the byte that comes back instead
   std::function<void()> onWrite;     // the other end's answer, after every write
   LineSettings settings;             // as last applied
-
-  // Failures: the call of that kind fails.
-  bool failOpen = false, failQueues = false, failTimeouts = false;
-  int failApplyNumber = -1;  // counts the applies from 0
-  int applies = 0;
+  // The call that fails, counted from 0 over the opens, applies, queue and time-out settings.
+  int failCall = -1;
+  int calls = 0;
 
   void Arrive(double atMs, const std::vector<uint8_t>& bytes, double spacingMs = 0) {
     for (size_t i = 0; i < bytes.size(); ++i) incoming.emplace_back(atMs + spacingMs * i, bytes[i]);
   }
-  void Note(const std::string& what) { events.push_back({what, std::chrono::steady_clock::now()}); }
-  std::vector<std::string> Events() const {
-    std::vector<std::string> out;
-    for (const auto& e : events) out.push_back(e.what);
-    return out;
+  void Note(const std::string& what) {
+    events.push_back(what);
+    eventTimes.push_back(std::chrono::steady_clock::now());
   }
-  void Reset() { *this = FakeWire(); }
+  bool Call(const std::string& what) {
+    Note(what);
+    return calls++ != failCall;
+  }
 };
 
 inline FakeWire& Wire() {
@@ -69,33 +62,22 @@ inline FakeWire& Wire() {
   return wire;
 }
 
-inline char ParityLetter(Parity p) { return "NEOSM"[static_cast<int>(p)]; }  // the enum's order
-
 class FakeBusDevice final : public SerialDevice {
  public:
-  bool Open(int port) override {
-    Wire().Note("open " + std::to_string(port));
-    open_ = !Wire().failOpen;
-    return open_;
-  }
+  bool Open(int port) override { return open_ = Wire().Call("open " + std::to_string(port)); }
   bool Apply(const LineSettings& s) override {
-    FakeWire& w = Wire();
     char text[64];
-    std::snprintf(text, sizeof text, "apply %u %u%c%u%s%s%s", s.baud, s.dataBits,
-                  ParityLetter(s.parity), s.stopBits, s.dtr ? " dtr" : "", s.rts ? " rts" : "",
-                  s.style == DcbStyle::kBus ? "" : " direct");
-    w.Note(text);
-    if (w.applies++ == w.failApplyNumber) return false;
-    w.settings = s;
+    std::snprintf(text, sizeof text, "apply %u %u%c%u%s%s%s", s.baud, s.dataBits, Letter(s.parity),
+                  s.stopBits, s.dtr ? " dtr" : "", s.rts ? " rts" : "", s.style == DcbStyle::kBus ? "" : " direct");
+    if (!Wire().Call(text)) return false;
+    Wire().settings = s;
     return true;
   }
   bool SetQueues(uint32_t in, uint32_t out) override {
-    Wire().Note("queues " + std::to_string(in) + " " + std::to_string(out));
-    return !Wire().failQueues;
+    return Wire().Call("queues " + std::to_string(in) + " " + std::to_string(out));
   }
   bool SetReadTimeouts(ReadTimeouts t) override {
-    Wire().Note(t == ReadTimeouts::kReturnAtOnce ? "timeouts at once" : "timeouts 300");
-    return !Wire().failTimeouts;
+    return Wire().Call(t == ReadTimeouts::kReturnAtOnce ? "timeouts at once" : "timeouts 300");
   }
   int Read(uint8_t* buffer, int count) override {
     FakeWire& w = Wire();
@@ -117,7 +99,7 @@ class FakeBusDevice final : public SerialDevice {
       }
       w.written.push_back(buffer[i]);
     }
-    w.Note(text + " " + ParityLetter(w.settings.parity));
+    w.Note(text + " " + Letter(w.settings.parity));
     if (w.onWrite) w.onWrite();
     return count;
   }
@@ -136,16 +118,15 @@ class FakeBusDevice final : public SerialDevice {
   bool IsOpen() const override { return open_; }
 
  private:
+  static char Letter(Parity p) { return "NEOSM"[static_cast<int>(p)]; }  // the enum's order
   bool open_ = false;
 };
-
-inline std::unique_ptr<SerialDevice> NewFakeBusDevice() { return std::make_unique<FakeBusDevice>(); }
 
 // Installs the fake device (and, when asked, the driven clock) for the life of a test.
 struct FakeWireScope {
   explicit FakeWireScope(bool drivenClock) {
-    Wire().Reset();
-    SetSerialDeviceFactory(NewFakeBusDevice);
+    Wire() = FakeWire();
+    SetSerialDeviceFactory([]() -> std::unique_ptr<SerialDevice> { return std::make_unique<FakeBusDevice>(); });
     if (drivenClock) SetBusClock(&Wire());
   }
   ~FakeWireScope() {

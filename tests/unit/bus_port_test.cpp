@@ -1,5 +1,5 @@
 // Opening and closing the bus port: the settings tables, the wake byte of parity mode 10, the
-// tick thread and its handshake, DTR before RTS at close, and failed opens.
+// tick thread, DTR before RTS at close, failed opens; and the POSIX device on a pseudo-terminal.
 #include "serial/bus_port.h"
 
 #include <gtest/gtest.h>
@@ -23,6 +23,10 @@ Events Opened(int port, const std::string& applied) {
   return {"open " + std::to_string(port), applied, "queues 8192 8192", "timeouts at once"};
 }
 
+double MsBetween(std::chrono::steady_clock::time_point a, std::chrono::steady_clock::time_point b) {
+  return std::chrono::duration<double, std::milli>(b - a).count();
+}
+
 TEST(BusPortOpen, RefusesValuesOutsideItsTablesWithoutTouchingTheDevice) {
   FakeWireScope scope(false);
   struct Bad {
@@ -40,11 +44,15 @@ TEST(BusPortOpen, RefusesValuesOutsideItsTablesWithoutTouchingTheDevice) {
         << b.port << " " << b.baud << " " << b.parity << " " << b.dataBits << " " << b.stopBits;
     EXPECT_FALSE(BusPortIsOpen(b.port));
   }
-  EXPECT_TRUE(Wire().events.empty()) << Wire().Events()[0];
+  EXPECT_EQ(Wire().events, Events{});
 }
 
-TEST(BusPortOpen, AppliesEverySettingOfItsTables) {
+// Every setting of the tables; opening an open port closes it first; closing a port that is not
+// open leaves it alone.
+TEST(BusPortOpen, AppliesEverySettingOfItsTablesAndClosesAnOpenPortFirst) {
   FakeWireScope scope(false);
+  for (int16_t port : {int16_t{0}, int16_t{3}, int16_t{-1}, int16_t{9}, int16_t{999}})
+    EXPECT_EQ(CloseBusPort(port), 0);
   struct Case {
     int32_t baud;
     uint16_t parity, dataBits, stopBits, dtr, rts;
@@ -59,14 +67,16 @@ TEST(BusPortOpen, AppliesEverySettingOfItsTables) {
       {57600, 1, 8, 2, 2, 2, "apply 57600 8E2"},  // only 1 switches a line on
       {115200, 4, 8, 2, 1, 1, "apply 115200 8M2 dtr rts"},
   };
+  Events want;
   for (const Case& c : cases) {
-    Wire().events.clear();
+    if (!want.empty()) want = Join({want, kCloseEvents});
+    want = Join({want, Opened(5, c.applied)});
     ASSERT_EQ(OpenBusPort(5, c.baud, c.parity, c.dataBits, c.stopBits, c.dtr, c.rts), 0) << c.applied;
     EXPECT_TRUE(BusPortIsOpen(5));
-    EXPECT_EQ(CloseBusPort(5), 0);
-    EXPECT_FALSE(BusPortIsOpen(5));
-    EXPECT_EQ(Wire().Events(), Join({Opened(5, c.applied), kCloseEvents}));
   }
+  EXPECT_EQ(CloseBusPort(5), 0);
+  EXPECT_FALSE(BusPortIsOpen(5));
+  EXPECT_EQ(Wire().events, Join({want, kCloseEvents}));
 }
 
 // The wake byte leaves with mark parity and its echo is taken in; without an echo the port
@@ -80,7 +90,7 @@ TEST(BusPortOpen, WakeByteLeavesWithMarkParityAndItsEchoIsTakenIn) {
     EXPECT_LE(Wire().nowMs, echo ? 10 : 151);
     const uint8_t start = 0x81;
     BusSend(6, &start, 1);
-    EXPECT_EQ(Wire().Events(), Join({Opened(6, "apply 115200 8M2 dtr rts"),
+    EXPECT_EQ(Wire().events, Join({Opened(6, "apply 115200 8M2 dtr rts"),
                                      {"write 00 M", "apply 115200 8S2 dtr rts", "write 81 S"}}));
     uint8_t reply[4] = {};
     EXPECT_EQ(BusTransact(6, 2, 0, 0, reply, sizeof reply), 1);  // only the echo of 0x81 waits
@@ -89,22 +99,12 @@ TEST(BusPortOpen, WakeByteLeavesWithMarkParityAndItsEchoIsTakenIn) {
   }
 }
 
-TEST(BusPortClose, DtrGoesOffTenMillisecondsBeforeRts) {
-  FakeWireScope scope(false);
-  ASSERT_EQ(OpenBusPort(5, 4800, 0, 8, 2, 1, 1), 0);
-  Wire().events.clear();
-  CloseBusPort(5);
-  ASSERT_EQ(Wire().Events(), kCloseEvents);
-  const double gapMs =
-      std::chrono::duration<double, std::milli>(Wire().events[1].at - Wire().events[0].at).count();
-  EXPECT_GE(gapMs, 9.5);
-  EXPECT_LT(gapMs, 200);
-}
-
+// Each port's tick thread counts 20 a second from 0 and ends with its own close, at which DTR goes
+// off 10 ms before RTS.
 TEST(BusPortTicks, EachPortCountsTwentyASecondFromZeroUntilItsOwnClose) {
   FakeWireScope scope(false);
   ASSERT_EQ(OpenBusPort(8, 115200, 4, 8, 2, 1, 1), 0);  // COM8, the last record
-  EXPECT_EQ(Wire().events.front().what, "open 8");
+  EXPECT_EQ(Wire().events.front(), "open 8");
   EXPECT_LE(PortTickCounter(8), 1u);
   ASSERT_EQ(OpenBusPort(5, 115200, 4, 8, 2, 1, 1), 0);
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
@@ -113,11 +113,13 @@ TEST(BusPortTicks, EachPortCountsTwentyASecondFromZeroUntilItsOwnClose) {
   EXPECT_LE(ticks, 13u);  // a counter both threads step would run at twice the rate
   EXPECT_GE(PortTickCounter(5), 8u);
 
+  Wire().events.clear();
+  Wire().eventTimes.clear();
   const auto t0 = std::chrono::steady_clock::now();
   CloseBusPort(8);
-  const double closeMs =
-      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
-  EXPECT_LT(closeMs, 60);  // the tick thread ends within a pass
+  EXPECT_LT(MsBetween(t0, std::chrono::steady_clock::now()), 60);  // the tick thread ends within a pass
+  ASSERT_EQ(Wire().events, kCloseEvents);
+  EXPECT_GE(MsBetween(Wire().eventTimes[0], Wire().eventTimes[1]), 9.5);
   const uint32_t stopped = PortTickCounter(8), five = PortTickCounter(5);
   std::this_thread::sleep_for(std::chrono::milliseconds(120));
   EXPECT_EQ(PortTickCounter(8), stopped);
@@ -128,65 +130,60 @@ TEST(BusPortTicks, EachPortCountsTwentyASecondFromZeroUntilItsOwnClose) {
 }
 
 TEST(BusPortOpen, FailedOpensLeaveThePortClosedWithNoTickThread) {
-  struct Failure {
+  const struct {
     const char* name;
-    void (*arrange)();
+    int failCall;  // -1: the tick thread does not start
     uint16_t parity;
-    bool deviceOpened;
-  } failures[] = {
-      {"device", [] { Wire().failOpen = true; }, 4, false},
-      {"settings", [] { Wire().failApplyNumber = 0; }, 4, true},
-      {"queues", [] { Wire().failQueues = true; }, 4, true},
-      {"time-outs", [] { Wire().failTimeouts = true; }, 4, true},
-      {"tick thread", [] { SetTickThreadStarter([](int16_t) { return TickThreadHandle{0}; }); }, 4, true},
-      {"space parity", [] { Wire().failApplyNumber = 1; }, kParityWake, true},
-  };
-  for (const Failure& f : failures) {
+  } failures[] = {{"device", 0, 4},       {"settings", 1, 4},     {"queues", 2, 4},
+                  {"time-outs", 3, 4},    {"tick thread", -1, 4}, {"space parity", 4, kParityWake}};
+  for (const auto& f : failures) {
+    SCOPED_TRACE(f.name);
     FakeWireScope scope(false);
     Wire().echo = true;
-    f.arrange();
-    EXPECT_EQ(OpenBusPort(5, 115200, f.parity, 8, 2, 1, 1), 1) << f.name;
+    Wire().failCall = f.failCall;
+    if (f.failCall < 0) SetTickThreadStarter([](int16_t) { return TickThreadHandle{0}; });
+    EXPECT_EQ(OpenBusPort(5, 115200, f.parity, 8, 2, 1, 1), 1);
     EXPECT_EQ(CloseBusPort(5), 0);
-    EXPECT_FALSE(BusPortIsOpen(5)) << f.name;
-    const Events events = Wire().Events();
-    EXPECT_EQ(events.back(), f.deviceOpened ? "close" : "open 5") << f.name;
+    EXPECT_FALSE(BusPortIsOpen(5));
+    EXPECT_EQ(Wire().events.back(), f.failCall == 0 ? "open 5" : "close");
     const uint32_t ticks = PortTickCounter(5);
     std::this_thread::sleep_for(std::chrono::milliseconds(70));
-    EXPECT_EQ(PortTickCounter(5), ticks) << f.name << ": a tick thread is still running";
+    EXPECT_EQ(PortTickCounter(5), ticks) << "a tick thread is still running";
     // Nothing is left over: the next open works and the next close closes only its own.
     SetTickThreadStarter(nullptr);
-    Wire().failOpen = Wire().failQueues = Wire().failTimeouts = false;
-    Wire().failApplyNumber = -1;
+    Wire().failCall = -1;
     Wire().events.clear();
-    ASSERT_EQ(OpenBusPort(5, 4800, 0, 8, 2, 1, 1), 0) << f.name;
+    ASSERT_EQ(OpenBusPort(5, 4800, 0, 8, 2, 1, 1), 0);
     CloseBusPort(5);
-    EXPECT_EQ(Wire().Events(), Join({Opened(5, "apply 4800 8N2 dtr rts"), kCloseEvents}));
+    EXPECT_EQ(Wire().events, Join({Opened(5, "apply 4800 8N2 dtr rts"), kCloseEvents}));
   }
 }
 
-// Opening an open port closes it first; closing a port that is not open leaves it alone.
-TEST(BusPortOpen, OpeningAnOpenPortClosesItFirst) {
-  FakeWireScope scope(false);
-  for (int16_t port : {int16_t{0}, int16_t{3}, int16_t{-1}, int16_t{9}, int16_t{999}})
-    EXPECT_EQ(CloseBusPort(port), 0);
-  ASSERT_EQ(OpenBusPort(5, 4800, 0, 8, 2, 1, 1), 0);
-  ASSERT_EQ(OpenBusPort(5, 115200, 4, 8, 2, 1, 1), 0);
-  CloseBusPort(5);
-  EXPECT_EQ(Wire().Events(), Join({Opened(5, "apply 4800 8N2 dtr rts"), kCloseEvents,
-                                   Opened(5, "apply 115200 8M2 dtr rts"), kCloseEvents}));
-}
-
-// On a pseudo-terminal (the POSIX device): the closing wake byte of an analysis reopens the port
-// with the mark parity it had just before.
-TEST(BusPortOnLine, ReopeningWithTheSameParityWorks) {
+// On a pseudo-terminal (the POSIX device): each open shows its rate, parity and stop bits on the
+// line, also when it keeps the parity it had just before (as the closing wake byte of an analysis
+// does); reads return at once.
+TEST(BusPortOnLine, SettingsShowOnTheLineAndReadsReturnAtOnce) {
   sim::SimLine line;
   setenv("S470_COM6", line.slavePath().c_str(), 1);
-  for (uint16_t parity : {uint16_t{4}, uint16_t{4}, kParityWake, uint16_t{3}, uint16_t{3}, uint16_t{1},
-                          uint16_t{1}, uint16_t{0}, uint16_t{0}}) {
-    EXPECT_EQ(OpenBusPort(6, 115200, parity, 8, 2, 1, 1), 0) << parity;
-    CloseBusPort(6);
+  const struct {
+    int32_t baud;
+    uint16_t parity, stopBits;
+    const char* shown;
+  } cases[] = {{115200, 4, 2, "115200 M 2"}, {115200, 4, 2, "115200 M 2"}, {115200, kParityWake, 2, "115200 S 2"},
+               {115200, 3, 2, "115200 S 2"}, {9600, 3, 1, "9600 S 1"},     {2400, 1, 2, "2400 E 2"},
+               {1200, 2, 1, "1200 O 1"},     {4800, 0, 2, "4800 N 2"},     {4800, 0, 2, "4800 N 2"}};
+  for (const auto& c : cases) {
+    ASSERT_EQ(OpenBusPort(6, c.baud, c.parity, 8, c.stopBits, 1, 1), 0) << c.shown;
+    EXPECT_EQ(line.Settings().ToString(), c.shown);
   }
-  EXPECT_EQ(line.Settings().parity, sim::SimParity::kNone);
+  uint8_t reply[2] = {};
+  const auto t0 = std::chrono::steady_clock::now();
+  EXPECT_EQ(BusTransact(6, 1, 0, 0, reply, sizeof reply), 1);
+  EXPECT_LT(MsBetween(t0, std::chrono::steady_clock::now()), 100);
+  line.Write({0x8D});
+  EXPECT_EQ(BusTransact(6, 1, 0, 300, reply, sizeof reply), 0);
+  EXPECT_EQ(reply[0], 0x8D);
+  CloseBusPort(6);
 }
 
 }  // namespace
