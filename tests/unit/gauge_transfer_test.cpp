@@ -1,14 +1,12 @@
-// Reading and writing a gauge's setup: against the simulated gauge on a pseudo-terminal (POSIX
-// device, real time), and against a fake port on a driven clock for gauges that never answer or
-// never fall quiet. Bytes on the wire, slot 0, texts shown, failures.
+// Reading and writing a gauge's setup on a fake port with a driven clock, the gauge being a script
+// of answers to what the host has written: bytes on the wire, pauses, slot 0, texts shown, failures.
+// (The real line with the simulated gauge is shown by the command-line tool's tests and by Wine.)
 #include "transfer/gauge_transfer.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -27,12 +25,33 @@ namespace s470 {
 namespace {
 
 using namespace gauge_test;
-using sim::Chatter;
-using sim::GaugeConfig;
 using Kind = RecordingProgressView::Kind;
+// What the gauge answers once the host has written n bytes in all.
+using Gauge = std::function<Bytes(size_t n)>;
 
 constexpr int16_t kPort = 5;
 const sim::GaugeMemory kGauge = PatternedGauge(1);
+const Bytes kBlocks = WithChecksums(kGauge.data());
+
+// A gauge that answers a read: `echo` to the wake-up pair that ends at byte `wakeAt` (nothing to
+// the pairs before), the identification line to the next pair, `blocks` to the read command.
+Gauge ReadingGauge(const Bytes& blocks, size_t wakeAt = 2, const Bytes& echo = {0x8D},
+                   const Bytes& identification = ToBytes("R/S470-ae1\r")) {
+  return [=](size_t n) {
+    if (n == wakeAt) return echo;
+    if (n == wakeAt + 4) return identification;
+    if (n == wakeAt + 9) return blocks;
+    return Bytes{};
+  };
+}
+// A gauge that answers a write: the echo, then ack(k) once block k (from 1) is in.
+Gauge WritingGauge(const std::function<Bytes(size_t k)>& ack) {
+  return [=](size_t n) {
+    if (n == 2) return Bytes{0x8D};
+    if (n >= 9 + 17 && (n - 9) % 17 == 0) return ack((n - 9) / 17);
+    return Bytes{};
+  };
+}
 
 // The first n status lines of a transfer (all of them by default), as shown.
 std::vector<std::u16string> Shown(size_t n = 51) {
@@ -64,31 +83,26 @@ class GaugeTransferTest : public ::testing::Test {
     setupPath_ = dir_.Path("gauge.s47");
     WriteFileBytes(setupPath_, image_);
     ASSERT_EQ(OpenFileSlot(0, FromUtf8(setupPath_).c_str(), kSetupFileSize), 0);
+    SetSerialDeviceFactory(&FakePort::New);
+    SetDirectPortClock(&clock_);
   }
   void TearDown() override {
-    runner_.reset();
     CloseDirectPort();
     CloseFileSlot(0);
     SetSerialDeviceFactory(nullptr);
     SetDirectPortClock(nullptr);
   }
 
-  // A fresh simulated gauge (and progress view) for each case.
-  void StartGauge(GaugeConfig config = {}) {
-    runner_.reset();
-    sim_ = std::make_unique<sim::GaugeSim>(config);
-    sim_->SetMemory(kGauge);
-    const std::string link = dir_.Path("com" + std::to_string(kPort));
-    runner_ = std::make_unique<sim::GaugeSimRunner>(*sim_, link);
-    setenv(("S470_COM" + std::to_string(kPort)).c_str(), link.c_str(), 1);
-    view_ = RecordingProgressView();
-  }
-  // The fake port on its driven clock instead.
-  void UseFakePort() {
+  // A fresh fake port with `gauge` on it; the driven time of every byte written goes to writeMs_.
+  void Start(const Gauge& gauge) {
     FakePort::Reset();
-    SetSerialDeviceFactory(&FakePort::New);
-    SetDirectPortClock(&clock_);
+    writeMs_.clear();
     view_ = RecordingProgressView();
+    FakePort::gauge = [this, gauge] {
+      writeMs_.resize(FakePort::written.size(), FakePort::nowMs);
+      const Bytes answer = gauge(FakePort::written.size());
+      FakePort::ready.insert(FakePort::ready.end(), answer.begin(), answer.end());
+    };
   }
   int16_t Transfer(bool reading) {
     return reading ? ReadSetupFromGauge(nullptr, kPort, view_) : WriteSetupToGauge(nullptr, kPort, view_);
@@ -101,7 +115,7 @@ class GaugeTransferTest : public ::testing::Test {
   }
 
   // The title, every status line followed by its repaint, a dispatch after each block, "o.k."
-  // for a second, the dialog gone, and the port released (another opener gets it at once).
+  // for a second after the end command, the dialog gone, and the port closed.
   void ExpectDone(const char16_t* title, const std::vector<std::u16string>& lines) {
     EXPECT_EQ(view_.Texts(Kind::kCreate), std::vector<std::u16string>{title});
     EXPECT_EQ(view_.Texts(Kind::kStatus), lines);
@@ -113,9 +127,9 @@ class GaugeTransferTest : public ::testing::Test {
         EXPECT_EQ(view_.events[i + 1].kind, Kind::kRepaint) << i;
       }
     ASSERT_EQ(view_.events.back().kind, Kind::kDestroy);
-    EXPECT_GE(view_.events.back().ms - view_.Last(Kind::kStatus)->ms, 995);
+    EXPECT_GE(FakePort::nowMs - writeMs_.back(), 999);
+    EXPECT_EQ(FakePort::calls.back(), "close");
     EXPECT_FALSE(IsDirectPortOpen());
-    EXPECT_TRUE(NewPlatformSerialDevice()->Open(kPort));
   }
   // One box with the text, the dialog gone, never "o.k.", the port closed, nothing lost.
   void ExpectFailure(const char* text, size_t statusLines) {
@@ -134,23 +148,15 @@ class GaugeTransferTest : public ::testing::Test {
   std::string setupPath_;
   Bytes image_;
   RecordingProgressView view_;
-  std::unique_ptr<sim::GaugeSim> sim_;
-  std::unique_ptr<sim::GaugeSimRunner> runner_;
   FakePort::Clock clock_;
+  std::vector<double> writeMs_;
 };
 
-// A gauge that is slow to wake (echoes the third pair), talks before the echo, ends its
-// identification line by silence and with high bits set (they count as their low 7 bits), and
-// pauses within the read time-out: read as usual, with exact bytes, texts and pauses.
+// A gauge that is slow to wake (echoes the third pair), talks before the echo, and ends its
+// identification line by silence with high bits set (they count as their low 7 bits): read as
+// usual, with exact bytes, texts and the 100 ms pauses after the first confirmation and the lead-in.
 TEST_F(GaugeTransferTest, ReadTakesThe48BlocksAndModuleTypeWithExactBytesTextsAndPauses) {
-  GaugeConfig config;
-  config.faults.beforeEcho = {0x55, 0x00, 0xC9, 0x0D};
-  config.faults.wakeOnPair = 3;
-  config.faults.identificationWithoutCr = true;
-  config.identification = "\xD2/S470-\xE1\xE5\xB1";
-  config.faults.slowBlock = 7;
-  config.faults.slowMs = 150;
-  StartGauge(config);
+  Start(ReadingGauge(kBlocks, 6, {0x55, 0x00, 0xC9, 0x0D, 0x8D}, ToBytes("\xD2/S470-\xE1\xE5\xB1")));
   view_.onPump = [&] {  // the host sees its old setup until the last block is in
     EXPECT_EQ(GetSlotByte(0, 256), image_[256]);
     EXPECT_EQ(GetSlotByte(0, 255), image_[255]);
@@ -160,34 +166,22 @@ TEST_F(GaugeTransferTest, ReadTakesThe48BlocksAndModuleTypeWithExactBytesTextsAn
   EXPECT_EQ(view_.parent, parent);
   EXPECT_EQ(Slot(), SetupAfterRead(image_, kGauge, 1));
   ExpectDone(u"Read setup from the ORV S470 gauge", Shown());
-  runner_->Stop();
-  EXPECT_EQ(runner_->Bytes('>'), Cat({ReadStart(3), kEndCommandBytes}));
-  EXPECT_EQ(runner_->Bytes('<'), Cat({config.faults.beforeEcho, {0x8D}, ToBytes(config.identification),
-                                      WithChecksums(kGauge.data())}));
-  // The pauses: 100 ms between the confirmations and after the lead-in; all at 4800 8N2.
-  std::vector<sim::LogEntry> host;
-  for (const auto& e : runner_->Log()) {
-    EXPECT_EQ(e.line.ToString(), "4800 N 2");
-    if (e.direction == '>') host.push_back(e);
-  }
-  ASSERT_EQ(host.size(), 17u);
-  EXPECT_GE(host[7].ms - host[6].ms, 90);
-  EXPECT_GE(host[13].ms - host[12].ms, 90);
-  EXPECT_TRUE(sim_->Stats().violations.empty());
-  EXPECT_EQ(sim_->Stats().readsEnded, 1);
+  EXPECT_EQ(FakePort::written, Cat({ReadStart(3), kEndCommandBytes}));
+  EXPECT_TRUE(FakePort::ready.empty());
+  ASSERT_EQ(writeMs_.size(), 17u);
+  EXPECT_GE(writeMs_[7] - writeMs_[6], 100);
+  EXPECT_GE(writeMs_[13] - writeMs_[12], 100);
 }
 
 // Status lines are cut to their hundred characters.
-TEST_F(GaugeTransferTest, WriteSends48BlocksWithChecksumsAndTheGaugeKeepsThem) {
+TEST_F(GaugeTransferTest, WriteSends48BlocksWithChecksums) {
   lang_.texts[1002] = std::u16string(120, u'c');
   lang_.texts[1003] = std::u16string(95, u't');
-  StartGauge();
+  Start(WritingGauge([](size_t) { return Bytes{0x01}; }));
   ASSERT_EQ(WriteSetupToGauge(nullptr, kPort, view_), 0);
-  EXPECT_EQ(runner_->Bytes('>'), Cat({WriteStart(), WithChecksums(&image_[256]), kEndCommandBytes}));
-  EXPECT_EQ(runner_->Bytes('<'), Cat({{0x8D}, Repeat({0x01}, 48)}));
-  EXPECT_EQ(AsBytes(sim_->Memory()), Bytes(image_.begin() + 256, image_.begin() + 1024));
-  EXPECT_EQ(sim_->Stats().writesCompleted, 1);
-  EXPECT_TRUE(sim_->Stats().violations.empty());
+  EXPECT_EQ(FakePort::written, Cat({WriteStart(), WithChecksums(&image_[256]), kEndCommandBytes}));
+  EXPECT_GE(writeMs_[3] - writeMs_[2], 100);
+  EXPECT_GE(writeMs_[7] - writeMs_[6], 100);
   EXPECT_EQ(Slot(), image_);  // writing only reads the setup
   std::vector<std::u16string> lines = Shown();
   lines[0] = std::u16string(99, u'c');
@@ -198,52 +192,34 @@ TEST_F(GaugeTransferTest, WriteSends48BlocksWithChecksumsAndTheGaugeKeepsThem) {
   ExpectDone(u"Write setup to the ORV S470 gauge", lines);
 }
 
-// Every failed transfer: its text, the port released, on the wire exactly what came before the
-// fault (no end command), and the setup and the gauge exactly as they were.
+// Every failed transfer: its text, the port closed, on the wire exactly what came before the fault
+// (no end command), and the setup exactly as it was.
 TEST_F(GaugeTransferTest, FailedTransferShowsItsTextAndLosesNothing) {
   const Bytes blocks = WithChecksums(&image_[256]);
   auto writeUpTo = [&](size_t n) { return Cat({WriteStart(), Bytes(blocks.begin(), blocks.begin() + n)}); };
+  Bytes badLast = kBlocks;
+  badLast.back() ^= 0x01;
   const struct {
     const char* name;
     bool reading;
-    std::function<void(GaugeConfig&)> set;
+    Gauge gauge;
     int statusLines;  // shown before the failure
     Bytes sent;       // by the host
     const char* text;
   } cases[] = {
-      {"read: wrong checksum in the last block", true, [](GaugeConfig& c) { c.faults.badChecksumBlock = 48; },
-       2 + 47, ReadStart(), kNoConnection},
-      {"read: block 10 later than the read time-out", true, [](GaugeConfig& c) {
-         c.faults.slowBlock = 10;
-         c.faults.slowMs = 450;
-       }, 2 + 9, ReadStart(), kNoConnection},
-      {"read: hang-up in block 20", true, [](GaugeConfig& c) {
-         c.faults.hangUpBlock = 20;
-         c.pace = true;  // a hang-up drops what the host has not read yet: let it keep up
-       }, 2 + 19, ReadStart(), kNoConnection},
-      {"write: block 30 refused", false, [](GaugeConfig& c) { c.faults.refuseBlock = 30; }, 2 + 29,
-       writeUpTo(30 * 17), kNotAccepted},
-      {"write: acknowledgement of block 3 too late", false, [](GaugeConfig& c) {
-         c.faults.slowBlock = 3;
-         c.faults.slowMs = 450;
-       }, 2 + 2, writeUpTo(3 * 17), kNoConnection},
-      // The gauge takes a block and a half before it hangs up.
-      {"write: hang-up in block 2", false, [](GaugeConfig& c) { c.faults.hangUpBlock = 2; }, 2 + 1,
-       writeUpTo(17 + 8), kNoConnection}};
+      {"read: wrong checksum in the last block", true, ReadingGauge(badLast), 2 + 47, ReadStart(), kNoConnection},
+      {"read: silent from block 10 on", true, ReadingGauge(Bytes(kBlocks.begin(), kBlocks.begin() + 9 * 17 + 5)),
+       2 + 9, ReadStart(), kNoConnection},
+      {"write: block 30 refused", false, WritingGauge([](size_t k) { return Bytes{k == 30 ? uint8_t{0x15} : uint8_t{0x01}}; }),
+       2 + 29, writeUpTo(30 * 17), kNotAccepted},
+      {"write: block 3 not acknowledged", false, WritingGauge([](size_t k) { return k == 3 ? Bytes{} : Bytes{0x01}; }),
+       2 + 2, writeUpTo(3 * 17), kNoConnection}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    GaugeConfig config;
-    c.set(config);
-    StartGauge(config);
+    Start(c.gauge);
     EXPECT_EQ(Transfer(c.reading), 1);
     ExpectFailure(c.text, c.statusLines);
-    if (config.faults.hangUpBlock == 0) {
-      EXPECT_TRUE(NewPlatformSerialDevice()->Open(kPort));
-    }
-    runner_->Stop();  // every byte is in the log
-    EXPECT_EQ(runner_->Bytes('>'), c.sent);
-    EXPECT_EQ(sim_->Memory(), kGauge);
-    runner_.reset();
+    EXPECT_EQ(FakePort::written, c.sent);
   }
   // The setup file is untouched as well when the host closes it now.
   ASSERT_EQ(CloseFileSlot(0), 0);
@@ -265,14 +241,12 @@ TEST_F(GaugeTransferTest, GaugeThatNeverFallsQuietIsGivenUpAfterTheQuietLimit) {
     for (const auto& c : cases) {
       if (!reading && c.chatterAfter == 6) continue;  // a write asks for no identification
       SCOPED_TRACE(std::string(c.name) + (reading ? ", read" : ", write"));
-      UseFakePort();
       const size_t after = c.chatterAfter;
-      FakePort::chatter = after == 0;
-      FakePort::gauge = [after] {
-        const size_t n = FakePort::written.size();
-        if (n == 2 && after != 2) FakePort::ready = {0x8D};
+      Start([after](size_t n) {
         if (n >= after) FakePort::chatter = true;
-      };
+        return n == 2 && after != 2 ? Bytes{0x8D} : Bytes{};
+      });
+      FakePort::chatter = after == 0;
       EXPECT_EQ(Transfer(reading), 1);
       ExpectFailure(kNoConnection, c.statusLines);
       const Bytes start = ReadStart();
@@ -282,22 +256,39 @@ TEST_F(GaugeTransferTest, GaugeThatNeverFallsQuietIsGivenUpAfterTheQuietLimit) {
     }
 }
 
-// No gauge to talk to: a port that cannot be opened, or one on which the gauge never answers:
-// 101 wake-up pairs, each given the 300 ms read time-out.
+// No gauge to talk to: a port that refuses a step of its opening (nothing is sent; the port is
+// closed), or one at 4800 baud 8N2 on which the gauge never answers: 101 wake-up pairs, each given
+// the 300 ms read time-out.
 TEST_F(GaugeTransferTest, NoGaugeEndsIn1004AfterTheWakeAttempts) {
-  setenv(("S470_COM" + std::to_string(kPort)).c_str(), "/nonexistent/tty", 1);
-  for (bool silent : {false, true})
+  const std::vector<std::string> opening = {"open 5", "apply", "queues 8192 8192", "timeouts 300"};
+  for (size_t refused = 0; refused <= opening.size(); ++refused)
     for (bool reading : {true, false}) {
-      SCOPED_TRACE(std::string(silent ? "silent gauge, " : "no port, ") + (reading ? "read" : "write"));
-      if (silent) UseFakePort();
-      view_ = RecordingProgressView();
+      const bool silent = refused == opening.size();
+      SCOPED_TRACE(silent ? "silent gauge" : opening[refused]);
+      Start([](size_t) { return Bytes{}; });
+      if (!silent) FakePort::refuse = opening[refused].substr(0, opening[refused].find(' '));
       EXPECT_EQ(Transfer(reading), 1);
       ExpectFailure(kNoConnection, silent ? 2 : 1);
-      if (!silent) continue;
+      std::vector<std::string> calls(opening.begin(), opening.begin() + static_cast<long>(silent ? 4 : refused + 1));
+      if (!silent) {
+        if (refused > 0) calls.push_back("close");
+        EXPECT_EQ(FakePort::calls, calls);
+        EXPECT_TRUE(FakePort::written.empty());
+        continue;
+      }
+      EXPECT_EQ(std::vector<std::string>(FakePort::calls.begin(), FakePort::calls.begin() + 4), calls);
+      EXPECT_EQ(FakePort::calls.back(), "close");
       EXPECT_EQ(FakePort::written, Repeat({0xC9, 0x8D}, 101));
       // Emptying the input, then one read per attempt.
       EXPECT_EQ(std::count(FakePort::calls.begin(), FakePort::calls.end(), "read"), 1 + 101);
       EXPECT_EQ(FakePort::nowMs, 300 * (1 + 101));
+      const LineSettings& s = FakePort::applied;
+      EXPECT_EQ(s.style, DcbStyle::kDirect);
+      EXPECT_EQ(s.baud, 4800u);
+      EXPECT_EQ(s.dataBits, 8);
+      EXPECT_EQ(s.parity, Parity::kNone);
+      EXPECT_EQ(s.stopBits, 2);
+      EXPECT_TRUE(s.dtr && s.rts);
     }
 }
 
