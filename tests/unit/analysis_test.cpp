@@ -49,7 +49,9 @@ TEST(AnalysisReport, VersionsSerialNumbersAndIdentityBlockFields) {
 }
 
 // A module's whole answer to identify: the acknowledgement and its identity block.
-Bytes Answer(const sim::SimModule& m) { return Join({{0x00}, sim::IdentityBlock(m)}); }
+Bytes Answer(const sim::SimModule& m) {
+  return Join({{0x00}, sim::IdentityBlock(m)});
+}
 template <typename T>
 std::vector<T> First(const std::vector<T>& v, size_t n) {
   return std::vector<T>(v.begin(), v.begin() + static_cast<long>(n));
@@ -99,7 +101,8 @@ class AnalysisOnBus : public ::testing::Test {
       if (command == 0x02) {
         if (static_cast<size_t>(identifies) < identifyAnswers.size())
           w.Arrive(w.nowMs + 1, identifyAnswers[static_cast<size_t>(identifies)]);
-        if (identifies++ == 0 && noiseAfterMs >= 0) w.Arrive(w.nowMs + noiseAfterMs, Bytes(50, 0x55), 10);
+        if (identifies++ == 0 && noiseAfterMs >= 0)
+          w.Arrive(w.nowMs + noiseAfterMs, Bytes(50, 0x55), 10);
       } else if (command >= 0x40) {
         numbers.push_back(command - 0x40);
         const auto it = numberAnswers.find(command - 0x40);
@@ -150,14 +153,16 @@ TEST_F(AnalysisOnBus, TwoModulesAreNumberedInOrderAndReplaceALongerOldReport) {
   EXPECT_EQ(Report(),
             "QLB-mc1  /  Hardware = V1.0  /  Software = V2.3  /  Ser.Nr. = 00004711\r\n"
             "ABCDEFGH  /  Hardware = V2.1  /  Software = V1.:  /  Ser.Nr. = 12345678\r\n");
-  const Events open = {"open 5", "apply 115200 8M2 dtr rts", "queues 8192 8192", "timeouts at once"};
+  const Events open = {"open 5", "apply 115200 8M2 dtr rts", "queues 8192 8192",
+                       "timeouts at once"};
   const Events wake = {"write 00 M", "apply 115200 8S2 dtr rts", "write 81 S"};
   const Events close = {"dtr off", "rts off", "close"};
   const Events gauge = {"open 5", "apply 4800 8N2 dtr rts", "queues 8192 8192", "timeouts at once",
                         "write 09 0D 13 N"};
-  const Events scan = {"write 00 M", "write 02 FD M", "write 40 BF M", "write 00 M", "write 02 FD M",
-                       "write 41 BE M", "write 00 M", "write 02 FD M"};
-  EXPECT_EQ(Wire().events, Join({gauge, close, open, wake, close, open, scan, close, open, wake, close}));
+  const Events scan = {"write 00 M",    "write 02 FD M", "write 40 BF M", "write 00 M",
+                       "write 02 FD M", "write 41 BE M", "write 00 M",    "write 02 FD M"};
+  EXPECT_EQ(Wire().events,
+            Join({gauge, close, open, wake, close, open, scan, close, open, wake, close}));
   EXPECT_TRUE(Wire().incoming.empty());
   ExpectOneBox(true);
 }
@@ -179,12 +184,13 @@ TEST_F(AnalysisOnBus, FaultyAnswersAreRetriedFiveTimesAfterADrain) {
   } cases[] = {
       {"an empty bus", {}, {}, -1, "No modules found", 1, 0},
       {"five bad acknowledgements", Join({{kAnswerA}, fiveBadAcks}), {}, -1, kOldReport, 1 + 5, 0},
-      {"four: the fifth attempt works", Join({{kAnswerA}, First(fiveBadAcks, 4), {kAnswerB}}), {}, -1,
-       kLineA + kLineB, 1 + 5 + 1, 0},
+      {"four: the fifth attempt works", Join({{kAnswerA}, First(fiveBadAcks, 4), {kAnswerB}}), {},
+       -1, kLineA + kLineB, 1 + 5 + 1, 0},
       {"short blocks for good", std::vector<Bytes>(5, shortBlock), {}, -1, kOldReport, 5, 0},
       {"short blocks twice", {shortBlock, shortBlock, kAnswerA}, {}, -1, kLineA, 4, 0},
       {"numbering not acknowledged", {kAnswerA, kAnswerB}, {{1, {}}}, -1, kOldReport, 2, 0},
-      {"numbering acknowledged with 0x15", {kAnswerA, kAnswerB}, {{1, {0x15}}}, -1, kOldReport, 2, 0},
+      {"numbering acknowledged with 0x15", {kAnswerA, kAnswerB}, {{1, {0x15}}}, -1, kOldReport, 2,
+       0},
       {"a module in bootloader mode", std::vector<Bytes>(5, kBootAnswer), {}, -1, kOldReport, 5, 5},
       {"bad acknowledgement and noise", {{0x15}, kAnswerA}, {}, 2, kLineA, 3, 0},
       {"short first half and noise", {shortFirstHalf, kAnswerA}, {}, 450, kLineA, 3, 0},
@@ -199,8 +205,9 @@ TEST_F(AnalysisOnBus, FaultyAnswersAreRetriedFiveTimesAfterADrain) {
     Run(c.answers);
     EXPECT_EQ(Report(), c.report);
     EXPECT_EQ(identifies, c.identifies);
-    EXPECT_EQ(TakeFixedMessages(),
-              std::vector<std::string>(c.bootMessages, "One QLBus module is in the QLB-bootloader mode"));
+    EXPECT_EQ(
+        TakeFixedMessages(),
+        std::vector<std::string>(c.bootMessages, "One QLBus module is in the QLB-bootloader mode"));
     ExpectOneBox(c.report != kOldReport);
   }
 }
@@ -209,9 +216,11 @@ TEST_F(AnalysisOnBus, ScanStopsWhenTheTableIsFull) {
   std::vector<Bytes> answers;
   std::string want;
   for (int i = 0; i < 91; ++i) {
-    answers.push_back(Answer({"M" + std::to_string(i), 0x10, 0x11, static_cast<uint32_t>(1000 + i)}));
+    answers.push_back(
+        Answer({"M" + std::to_string(i), 0x10, 0x11, static_cast<uint32_t>(1000 + i)}));
     if (i < 90)
-      want += "M" + std::to_string(i) + "  /  Hardware = V1.0  /  Software = V1.1  /  Ser.Nr. = 0000" +
+      want += "M" + std::to_string(i) +
+              "  /  Hardware = V1.0  /  Software = V1.1  /  Ser.Nr. = 0000" +
               std::to_string(1000 + i) + "\r\n";
   }
   Run(answers);

@@ -68,7 +68,8 @@ class FakeBusDevice final : public SerialDevice {
   bool Apply(const LineSettings& s) override {
     char text[64];
     std::snprintf(text, sizeof text, "apply %u %u%c%u%s%s%s", s.baud, s.dataBits, Letter(s.parity),
-                  s.stopBits, s.dtr ? " dtr" : "", s.rts ? " rts" : "", s.style == DcbStyle::kBus ? "" : " direct");
+                  s.stopBits, s.dtr ? " dtr" : "", s.rts ? " rts" : "",
+                  s.style == DcbStyle::kBus ? "" : " direct");
     if (!Wire().Call(text)) return false;
     Wire().settings = s;
     return true;
@@ -126,7 +127,8 @@ class FakeBusDevice final : public SerialDevice {
 struct FakeWireScope {
   explicit FakeWireScope(bool drivenClock) {
     Wire() = FakeWire();
-    SetSerialDeviceFactory([]() -> std::unique_ptr<SerialDevice> { return std::make_unique<FakeBusDevice>(); });
+    SetSerialDeviceFactory(
+        []() -> std::unique_ptr<SerialDevice> { return std::make_unique<FakeBusDevice>(); });
     if (drivenClock) SetBusClock(&Wire());
   }
   ~FakeWireScope() {

@@ -54,8 +54,12 @@ class BusOps : public ::testing::Test {
 TEST_F(BusOps, WaitsEndBetweenTheTimeOutAndTheTickAfterItAtEveryPhase) {
   Bytes bytes(21, 0x33);
   uint8_t reply[4];
-  const auto transact = [&](int32_t ms) { return [&reply, ms] { return BusTransact(kPort, 1, 0, ms, reply, 4); }; };
-  const auto echo = [&](int16_t n) { return [&bytes, n] { return BusSendEcho(kPort, bytes.data(), n, 0); }; };
+  const auto transact = [&](int32_t ms) {
+    return [&reply, ms] { return BusTransact(kPort, 1, 0, ms, reply, 4); };
+  };
+  const auto echo = [&](int16_t n) {
+    return [&bytes, n] { return BusSendEcho(kPort, bytes.data(), n, 0); };
+  };
   const struct {
     const char* what;
     std::function<int16_t()> call;
@@ -67,7 +71,12 @@ TEST_F(BusOps, WaitsEndBetweenTheTimeOutAndTheTickAfterItAtEveryPhase) {
       {"40 ms: no whole tick", transact(40), 1, 51},
       {"echo of 20 bytes: 100 ms", echo(20), 100, 151},
       {"echo of 21 bytes: 500 ms", echo(21), 500, 551},
-      {"drain of a quiet line", [] { BusDrain(kPort, 100); return int16_t{1}; }, 100, 152},
+      {"drain of a quiet line",
+       [] {
+         BusDrain(kPort, 100);
+         return int16_t{1};
+       },
+       100, 152},
   };
   for (double phase = 0; phase < 50; phase += 1)
     for (const auto& c : cases) {
@@ -114,7 +123,8 @@ TEST_F(BusOps, RepliesByCountOrTerminatorMustFitWithTheirZeroByte) {
       {{7}, -1, 0, 300, 8, {1, Bytes(9, 0xEE)}, 2},
       {{7}, 3, 0, 300, 0, {1, {0xEE}}, 2},
       {{7}, 1, 0, 300, 1, {1, {0xEE, 0xEE}}, 2},
-      {{0x41, 0x42, 0x0D, 0x43}, 0, 0x0D, 300, 3, {0, {0x41, 0x42, 0x00, 0xEE}}, 2},  // terminator consumed
+      // The terminator is taken from the line.
+      {{0x41, 0x42, 0x0D, 0x43}, 0, 0x0D, 300, 3, {0, {0x41, 0x42, 0x00, 0xEE}}, 2},
       {{0x31, 0x32, 0x33, 0x34, 0x8D}, 0, 0x8D, 300, 3, {1, {0x31, 0x32, 0xEE, 0xEE}}, 3},
       {{0x31, 0x32, 0x8D}, 0, 0x8D, 300, 3, {0, {0x31, 0x32, 0x00, 0xEE}}, 1},  // an exact fit
       {{0x11, 0x22}, 2, 0, 0, 3, {0, {0x11, 0x22, 0x00, 0xEE}}, 1},
@@ -202,10 +212,9 @@ TEST(BusStart, SequenceSendsGaugeBytesThenWakeByteAndStart) {
   EXPECT_EQ(Wire().events,
             (std::vector<std::string>{
                 "open 7", "apply 4800 8N2 dtr rts", "queues 8192 8192", "timeouts at once",
-                "write 09 0D 13 N", "dtr off", "rts off", "close",
-                "open 7", "apply 115200 8M2 dtr rts", "queues 8192 8192", "timeouts at once",
-                "write 00 M", "apply 115200 8S2 dtr rts", "write 81 S", "dtr off", "rts off",
-                "close"}));
+                "write 09 0D 13 N", "dtr off", "rts off", "close", "open 7",
+                "apply 115200 8M2 dtr rts", "queues 8192 8192", "timeouts at once", "write 00 M",
+                "apply 115200 8S2 dtr rts", "write 81 S", "dtr off", "rts off", "close"}));
   EXPECT_TRUE(Wire().incoming.empty());  // the echo of 0x81 was drained
 }
 

@@ -34,10 +34,10 @@ TEST(BusPortOpen, RefusesValuesOutsideItsTablesWithoutTouchingTheDevice) {
     int32_t baud;
     uint16_t parity, dataBits, stopBits;
   } cases[] = {
-      {0, 4800, 0, 8, 2},  {9, 4800, 0, 8, 2},    {-1, 4800, 0, 8, 2},   {100, 4800, 0, 8, 2},
-      {5, 300, 0, 8, 2},   {5, 14400, 0, 8, 2},   {5, 230400, 0, 8, 2},  {5, -4800, 0, 8, 2},
-      {5, 4800, 5, 8, 2},  {5, 4800, 9, 8, 2},    {5, 4800, 11, 8, 2},   {5, 4800, 0xFFFF, 8, 2},
-      {5, 4800, 0, 6, 2},  {5, 4800, 0, 9, 2},    {5, 4800, 0, 8, 0},    {5, 4800, 0, 8, 3},
+      {0, 4800, 0, 8, 2}, {9, 4800, 0, 8, 2},  {-1, 4800, 0, 8, 2},  {100, 4800, 0, 8, 2},
+      {5, 300, 0, 8, 2},  {5, 14400, 0, 8, 2}, {5, 230400, 0, 8, 2}, {5, -4800, 0, 8, 2},
+      {5, 4800, 5, 8, 2}, {5, 4800, 9, 8, 2},  {5, 4800, 11, 8, 2},  {5, 4800, 0xFFFF, 8, 2},
+      {5, 4800, 0, 6, 2}, {5, 4800, 0, 9, 2},  {5, 4800, 0, 8, 0},   {5, 4800, 0, 8, 3},
   };
   for (const Bad& b : cases) {
     EXPECT_EQ(OpenBusPort(b.port, b.baud, b.parity, b.dataBits, b.stopBits, 1, 1), 1)
@@ -71,7 +71,8 @@ TEST(BusPortOpen, AppliesEverySettingOfItsTablesAndClosesAnOpenPortFirst) {
   for (const Case& c : cases) {
     if (!want.empty()) want = Join({want, kCloseEvents});
     want = Join({want, Opened(5, c.applied)});
-    ASSERT_EQ(OpenBusPort(5, c.baud, c.parity, c.dataBits, c.stopBits, c.dtr, c.rts), 0) << c.applied;
+    ASSERT_EQ(OpenBusPort(5, c.baud, c.parity, c.dataBits, c.stopBits, c.dtr, c.rts), 0)
+        << c.applied;
     EXPECT_TRUE(BusPortIsOpen(5));
   }
   EXPECT_EQ(CloseBusPort(5), 0);
@@ -91,7 +92,7 @@ TEST(BusPortOpen, WakeByteLeavesWithMarkParityAndItsEchoIsTakenIn) {
     const uint8_t start = 0x81;
     BusSend(6, &start, 1);
     EXPECT_EQ(Wire().events, Join({Opened(6, "apply 115200 8M2 dtr rts"),
-                                     {"write 00 M", "apply 115200 8S2 dtr rts", "write 81 S"}}));
+                                   {"write 00 M", "apply 115200 8S2 dtr rts", "write 81 S"}}));
     uint8_t reply[4] = {};
     EXPECT_EQ(BusTransact(6, 2, 0, 0, reply, sizeof reply), 1);  // only the echo of 0x81 waits
     EXPECT_EQ(reply[0], echo ? 0x81 : 0);
@@ -117,7 +118,8 @@ TEST(BusPortTicks, EachPortCountsTwentyASecondFromZeroUntilItsOwnClose) {
   Wire().eventTimes.clear();
   const auto t0 = std::chrono::steady_clock::now();
   CloseBusPort(8);
-  EXPECT_LT(MsBetween(t0, std::chrono::steady_clock::now()), 60);  // the tick thread ends within a pass
+  // The tick thread ends within a pass.
+  EXPECT_LT(MsBetween(t0, std::chrono::steady_clock::now()), 60);
   ASSERT_EQ(Wire().events, kCloseEvents);
   EXPECT_GE(MsBetween(Wire().eventTimes[0], Wire().eventTimes[1]), 9.5);
   const uint32_t stopped = PortTickCounter(8), five = PortTickCounter(5);
@@ -134,8 +136,8 @@ TEST(BusPortOpen, FailedOpensLeaveThePortClosedWithNoTickThread) {
     const char* name;
     int failCall;  // -1: the tick thread does not start
     uint16_t parity;
-  } failures[] = {{"device", 0, 4},       {"settings", 1, 4},     {"queues", 2, 4},
-                  {"time-outs", 3, 4},    {"tick thread", -1, 4}, {"space parity", 4, kParityWake}};
+  } failures[] = {{"device", 0, 4},    {"settings", 1, 4},     {"queues", 2, 4},
+                  {"time-outs", 3, 4}, {"tick thread", -1, 4}, {"space parity", 4, kParityWake}};
   for (const auto& f : failures) {
     SCOPED_TRACE(f.name);
     FakeWireScope scope(false);
@@ -169,9 +171,14 @@ TEST(BusPortOnLine, SettingsShowOnTheLineAndReadsReturnAtOnce) {
     int32_t baud;
     uint16_t parity, stopBits;
     const char* shown;
-  } cases[] = {{115200, 4, 2, "115200 M 2"}, {115200, 4, 2, "115200 M 2"}, {115200, kParityWake, 2, "115200 S 2"},
-               {115200, 3, 2, "115200 S 2"}, {9600, 3, 1, "9600 S 1"},     {2400, 1, 2, "2400 E 2"},
-               {1200, 2, 1, "1200 O 1"},     {4800, 0, 2, "4800 N 2"},     {4800, 0, 2, "4800 N 2"}};
+  } cases[] = {
+      // clang-format off
+      {115200, 4, 2, "115200 M 2"}, {115200, 4, 2, "115200 M 2"},
+      {115200, kParityWake, 2, "115200 S 2"}, {115200, 3, 2, "115200 S 2"},
+      {9600, 3, 1, "9600 S 1"}, {2400, 1, 2, "2400 E 2"}, {1200, 2, 1, "1200 O 1"},
+      {4800, 0, 2, "4800 N 2"}, {4800, 0, 2, "4800 N 2"},
+      // clang-format on
+  };
   for (const auto& c : cases) {
     ASSERT_EQ(OpenBusPort(6, c.baud, c.parity, 8, c.stopBits, 1, 1), 0) << c.shown;
     EXPECT_EQ(line.Settings().ToString(), c.shown);

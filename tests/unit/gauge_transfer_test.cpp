@@ -1,6 +1,7 @@
 // Reading and writing a gauge's setup on a fake port with a driven clock, the gauge being a script
-// of answers to what the host has written: bytes on the wire, pauses, slot 0, texts shown, failures.
-// (The real line with the simulated gauge is shown by the command-line tool's tests and by Wine.)
+// of answers to what the host has written: bytes on the wire, pauses, slot 0, texts shown,
+// failures. (The real line with the simulated gauge is shown by the command-line tool's tests and
+// by Wine.)
 #include "transfer/gauge_transfer.h"
 
 #include <gtest/gtest.h>
@@ -53,6 +54,19 @@ Gauge WritingGauge(const std::function<Bytes(size_t k)>& ack) {
   };
 }
 
+// A gauge that echoes the first wake-up pair (unless `after` is 2) and chatters without end once
+// the host has written `after` bytes.
+Gauge Chattering(size_t after) {
+  return [after](size_t n) {
+    if (n >= after) FakePort::chatter = true;
+    return n == 2 && after != 2 ? Bytes{0x8D} : Bytes{};
+  };
+}
+
+Bytes First(const Bytes& b, size_t n) {
+  return Bytes(b.begin(), b.begin() + static_cast<long>(n));
+}
+
 // The first n status lines of a transfer (all of them by default), as shown.
 std::vector<std::u16string> Shown(size_t n = 51) {
   const std::vector<std::string> lines = ProgressLines();
@@ -62,12 +76,15 @@ std::vector<std::u16string> Shown(size_t n = 51) {
 }
 
 TEST(ModuleType, FromTheIdentificationLine) {
+  // clang-format off
   const std::pair<std::string, int> cases[] = {
       {"R/S470-ae1\r", 1}, {"R/S470-im2\r", 2}, {"R/S470-ae1", 1},  // no CR: ended by silence
-      {"R/S470-xx0", 2},   {"R/S470-xx3", 2},
-      {"R/S470-", 2},  // nothing at index 9
-      {"R/S471-ae1\r", 0}, {"r/s470-ae1\r", 0}, {"R/S470", 0}, {std::string("R/S\0" "70-ae1", 10), 0}};
-  for (const auto& [line, type] : cases) EXPECT_EQ(ModuleTypeFromIdentification(line), type) << line;
+      {"R/S470-xx0", 2},   {"R/S470-xx3", 2},   {"R/S470-", 2},     // nothing at index 9
+      {"R/S471-ae1\r", 0}, {"r/s470-ae1\r", 0}, {"R/S470", 0},      
+      {std::string("R/S\0" "70-ae1", 10), 0}};
+  // clang-format on
+  for (const auto& [line, type] : cases)
+    EXPECT_EQ(ModuleTypeFromIdentification(line), type) << line;
 }
 
 class GaugeTransferTest : public ::testing::Test {
@@ -93,7 +110,8 @@ class GaugeTransferTest : public ::testing::Test {
     SetDirectPortClock(nullptr);
   }
 
-  // A fresh fake port with `gauge` on it; the driven time of every byte written goes to writeMs_.
+  // A fresh fake port with `gauge` on it (asked once before anything is written, then after every
+  // write); the driven time of every byte written goes to writeMs_.
   void Start(const Gauge& gauge) {
     FakePort::Reset();
     writeMs_.clear();
@@ -103,9 +121,11 @@ class GaugeTransferTest : public ::testing::Test {
       const Bytes answer = gauge(FakePort::written.size());
       FakePort::ready.insert(FakePort::ready.end(), answer.begin(), answer.end());
     };
+    FakePort::ready = gauge(0);  // what waits on the line before the port is opened
   }
   int16_t Transfer(bool reading) {
-    return reading ? ReadSetupFromGauge(nullptr, kPort, view_) : WriteSetupToGauge(nullptr, kPort, view_);
+    return reading ? ReadSetupFromGauge(nullptr, kPort, view_)
+                   : WriteSetupToGauge(nullptr, kPort, view_);
   }
 
   Bytes Slot() const {
@@ -154,9 +174,11 @@ class GaugeTransferTest : public ::testing::Test {
 
 // A gauge that is slow to wake (echoes the third pair), talks before the echo, and ends its
 // identification line by silence with high bits set (they count as their low 7 bits): read as
-// usual, with exact bytes, texts and the 100 ms pauses after the first confirmation and the lead-in.
+// usual, with exact bytes, texts and the 100 ms pauses after the first confirmation and the
+// lead-in.
 TEST_F(GaugeTransferTest, ReadTakesThe48BlocksAndModuleTypeWithExactBytesTextsAndPauses) {
-  Start(ReadingGauge(kBlocks, 6, {0x55, 0x00, 0xC9, 0x0D, 0x8D}, ToBytes("\xD2/S470-\xE1\xE5\xB1")));
+  Start(
+      ReadingGauge(kBlocks, 6, {0x55, 0x00, 0xC9, 0x0D, 0x8D}, ToBytes("\xD2/S470-\xE1\xE5\xB1")));
   view_.onPump = [&] {  // the host sees its old setup until the last block is in
     EXPECT_EQ(GetSlotByte(0, 256), image_[256]);
     EXPECT_EQ(GetSlotByte(0, 255), image_[255]);
@@ -193,103 +215,90 @@ TEST_F(GaugeTransferTest, WriteSends48BlocksWithChecksums) {
 }
 
 // Every failed transfer: its text, the port closed, on the wire exactly what came before the fault
-// (no end command), and the setup exactly as it was.
+// (no end command), the setup exactly as it was, and the driven time it took. A gauge that never
+// falls quiet is given up on after the quiet limit (the wake-up is the same for a write); one that
+// never answers after 101 wake-up pairs, each given the 300 ms read time-out; a port that refuses
+// a step of its opening sends nothing.
 TEST_F(GaugeTransferTest, FailedTransferShowsItsTextAndLosesNothing) {
   const Bytes blocks = WithChecksums(&image_[256]);
-  auto writeUpTo = [&](size_t n) { return Cat({WriteStart(), Bytes(blocks.begin(), blocks.begin() + n)}); };
+  auto writeUpTo = [&](size_t n) {
+    return Cat({WriteStart(), Bytes(blocks.begin(), blocks.begin() + n)});
+  };
   Bytes badLast = kBlocks;
   badLast.back() ^= 0x01;
+  const Gauge silent = [](size_t) { return Bytes{}; };
+  const auto refuse30 = [](size_t k) { return k == 30 ? Bytes{0x15} : Bytes{0x01}; };
+  const auto noAck3 = [](size_t k) { return k == 3 ? Bytes{} : Bytes{0x01}; };
+  const Bytes start = ReadStart();
   const struct {
     const char* name;
     bool reading;
     Gauge gauge;
-    int statusLines;  // shown before the failure
-    Bytes sent;       // by the host
+    const char* refused;  // the step of the opening the port refuses, or ""
+    int statusLines;      // shown before the failure
+    Bytes sent;           // by the host
     const char* text;
+    double minMs, maxMs;
   } cases[] = {
-      {"read: wrong checksum in the last block", true, ReadingGauge(badLast), 2 + 47, ReadStart(), kNoConnection},
-      {"read: silent from block 10 on", true, ReadingGauge(Bytes(kBlocks.begin(), kBlocks.begin() + 9 * 17 + 5)),
-       2 + 9, ReadStart(), kNoConnection},
-      {"write: block 30 refused", false, WritingGauge([](size_t k) { return Bytes{k == 30 ? uint8_t{0x15} : uint8_t{0x01}}; }),
-       2 + 29, writeUpTo(30 * 17), kNotAccepted},
-      {"write: block 3 not acknowledged", false, WritingGauge([](size_t k) { return k == 3 ? Bytes{} : Bytes{0x01}; }),
-       2 + 2, writeUpTo(3 * 17), kNoConnection}};
+      // clang-format off
+      {"read: wrong checksum in the last block", true, ReadingGauge(badLast), "", 2 + 47, start,
+       kNoConnection, 0, 5000},
+      {"read: silent from block 10 on", true, ReadingGauge(First(kBlocks, 9 * 17 + 5)), "", 2 + 9,
+       start, kNoConnection, 0, 5000},
+      {"write: block 30 refused", false, WritingGauge(refuse30), "", 2 + 29, writeUpTo(30 * 17),
+       kNotAccepted, 0, 5000},
+      {"write: block 3 not acknowledged", false, WritingGauge(noAck3), "", 2 + 2, writeUpTo(3 * 17),
+       kNoConnection, 0, 5000},
+      {"read: chatter while the input is emptied on open", true, Chattering(0), "", 1, {},
+       kNoConnection, 3000, 4000},
+      {"read: chatter instead of the echo", true, Chattering(2), "", 2, First(start, 2),
+       kNoConnection, 3000, 4000},
+      {"read: chatter after the confirmations", true, Chattering(4), "", 2, First(start, 4),
+       kNoConnection, 3000, 4000},
+      {"read: endless identification line", true, Chattering(6), "", 2, First(start, 6),
+       kNoConnection, 3000, 4000},
+      {"read: silent gauge", true, silent, "", 2, Repeat({0xC9, 0x8D}, 101),
+       kNoConnection, 300 * 102, 300 * 102},
+      {"write: silent gauge", false, silent, "", 2, Repeat({0xC9, 0x8D}, 101),
+       kNoConnection, 300 * 102, 300 * 102},
+      {"read: device refused", true, silent, "open", 1, {}, kNoConnection, 0, 0},
+      {"read: settings refused", true, silent, "apply", 1, {}, kNoConnection, 0, 0},
+      {"write: queues refused", false, silent, "queues", 1, {}, kNoConnection, 0, 0},
+      {"write: time-outs refused", false, silent, "timeouts", 1, {}, kNoConnection, 0, 0},
+      // clang-format on
+  };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     Start(c.gauge);
+    FakePort::refuse = c.refused;
     EXPECT_EQ(Transfer(c.reading), 1);
     ExpectFailure(c.text, c.statusLines);
     EXPECT_EQ(FakePort::written, c.sent);
+    EXPECT_GE(FakePort::nowMs, c.minMs);
+    EXPECT_LE(FakePort::nowMs, c.maxMs);
+    EXPECT_EQ(FakePort::calls.back(), std::string(c.refused) == "open" ? "open 5" : "close");
   }
   // The setup file is untouched as well when the host closes it now.
   ASSERT_EQ(CloseFileSlot(0), 0);
   EXPECT_EQ(ReadFileBytes(setupPath_), image_);
 }
 
-// A gauge that never falls quiet (on open, instead of the echo, after the handshake, in the
-// identification line) is given up on after the quiet limit, not waited for.
-TEST_F(GaugeTransferTest, GaugeThatNeverFallsQuietIsGivenUpAfterTheQuietLimit) {
-  const struct {
-    const char* name;
-    size_t chatterAfter;  // bytes written; the gauge echoes the first wake-up pair
-    int statusLines;
-  } cases[] = {{"while the input is emptied on open", 0, 1},
-               {"instead of the echo", 2, 2},
-               {"after the confirmations", 4, 2},
-               {"endless identification line", 6, 2}};
-  for (bool reading : {true, false})
-    for (const auto& c : cases) {
-      if (!reading && c.chatterAfter == 6) continue;  // a write asks for no identification
-      SCOPED_TRACE(std::string(c.name) + (reading ? ", read" : ", write"));
-      const size_t after = c.chatterAfter;
-      Start([after](size_t n) {
-        if (n >= after) FakePort::chatter = true;
-        return n == 2 && after != 2 ? Bytes{0x8D} : Bytes{};
-      });
-      FakePort::chatter = after == 0;
-      EXPECT_EQ(Transfer(reading), 1);
-      ExpectFailure(kNoConnection, c.statusLines);
-      const Bytes start = ReadStart();
-      EXPECT_EQ(FakePort::written, Bytes(start.begin(), start.begin() + after));
-      EXPECT_GE(FakePort::nowMs, kQuietLimitMs);
-      EXPECT_LT(FakePort::nowMs, kQuietLimitMs + 1000);
-    }
-}
-
-// No gauge to talk to: a port that refuses a step of its opening (nothing is sent; the port is
-// closed), or one at 4800 baud 8N2 on which the gauge never answers: 101 wake-up pairs, each given
-// the 300 ms read time-out.
-TEST_F(GaugeTransferTest, NoGaugeEndsIn1004AfterTheWakeAttempts) {
-  const std::vector<std::string> opening = {"open 5", "apply", "queues 8192 8192", "timeouts 300"};
-  for (size_t refused = 0; refused <= opening.size(); ++refused)
-    for (bool reading : {true, false}) {
-      const bool silent = refused == opening.size();
-      SCOPED_TRACE(silent ? "silent gauge" : opening[refused]);
-      Start([](size_t) { return Bytes{}; });
-      if (!silent) FakePort::refuse = opening[refused].substr(0, opening[refused].find(' '));
-      EXPECT_EQ(Transfer(reading), 1);
-      ExpectFailure(kNoConnection, silent ? 2 : 1);
-      std::vector<std::string> calls(opening.begin(), opening.begin() + static_cast<long>(silent ? 4 : refused + 1));
-      if (!silent) {
-        if (refused > 0) calls.push_back("close");
-        EXPECT_EQ(FakePort::calls, calls);
-        EXPECT_TRUE(FakePort::written.empty());
-        continue;
-      }
-      EXPECT_EQ(std::vector<std::string>(FakePort::calls.begin(), FakePort::calls.begin() + 4), calls);
-      EXPECT_EQ(FakePort::calls.back(), "close");
-      EXPECT_EQ(FakePort::written, Repeat({0xC9, 0x8D}, 101));
-      // Emptying the input, then one read per attempt.
-      EXPECT_EQ(std::count(FakePort::calls.begin(), FakePort::calls.end(), "read"), 1 + 101);
-      EXPECT_EQ(FakePort::nowMs, 300 * (1 + 101));
-      const LineSettings& s = FakePort::applied;
-      EXPECT_EQ(s.style, DcbStyle::kDirect);
-      EXPECT_EQ(s.baud, 4800u);
-      EXPECT_EQ(s.dataBits, 8);
-      EXPECT_EQ(s.parity, Parity::kNone);
-      EXPECT_EQ(s.stopBits, 2);
-      EXPECT_TRUE(s.dtr && s.rts);
-    }
+// The port is opened at 4800 baud 8N2 with DTR and RTS on, its queues and its 300 ms read time-out
+// set, and its input emptied; the silent gauge then gets one read per wake-up pair.
+TEST_F(GaugeTransferTest, PortIsOpenedForTheGaugeAndItsInputEmptied) {
+  Start([](size_t) { return Bytes{}; });
+  EXPECT_EQ(Transfer(true), 1);
+  std::vector<std::string> calls = {"open 5", "apply", "queues 8192 8192", "timeouts 300", "read"};
+  for (int i = 0; i < 101; ++i) calls.push_back("read");
+  calls.push_back("close");
+  EXPECT_EQ(FakePort::calls, calls);
+  const LineSettings& s = FakePort::applied;
+  EXPECT_EQ(s.style, DcbStyle::kDirect);
+  EXPECT_EQ(s.baud, 4800u);
+  EXPECT_EQ(s.dataBits, 8);
+  EXPECT_EQ(s.parity, Parity::kNone);
+  EXPECT_EQ(s.stopBits, 2);
+  EXPECT_TRUE(s.dtr && s.rts);
 }
 
 TEST_F(GaugeTransferTest, PrepareChannelRecordsDefaultsOnlyRecordsWithBothBytesZero) {
