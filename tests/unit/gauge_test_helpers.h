@@ -98,8 +98,9 @@ inline void SetChannelBytes(Bytes& setup, const uint8_t (&pairs)[8][2]) {
 }
 
 // A port on a clock that the test drives (install both), recording what it is asked to do and what
-// is written to it, refusing one step on request. A read takes a byte that the test's gauge has
-// made ready, at its line time (11 bits at 4800 baud), or else waits out the 300 ms time-out.
+// is written to it, refusing one step on request. A read takes the bytes asked for that the test's
+// gauge has made ready, each at its line time (11 bits at 4800 baud), or else waits out the 300 ms
+// time-out.
 struct FakePort : SerialDevice {
   static inline std::vector<std::string> calls;  // "open 12", "apply", "queues 8192 8192", ...
   static inline LineSettings applied;
@@ -140,16 +141,18 @@ struct FakePort : SerialDevice {
   bool SetReadTimeouts(ReadTimeouts t) override {
     return Step(t == ReadTimeouts::kWait300ms ? "timeouts 300" : "timeouts none", "timeouts");
   }
-  int Read(uint8_t* b, int) override {
+  int Read(uint8_t* b, int count) override {
     calls.push_back("read");
     if (!chatter && ready.empty()) {
       nowMs += 300;
       return 0;
     }
-    nowMs += 11000.0 / 4800;
-    *b = chatter ? 0x55 : ready.front();
-    if (!chatter) ready.erase(ready.begin());
-    return 1;
+    // As many bytes as are asked for and ready, as a real port delivers them.
+    const int n = chatter ? count : std::min(count, static_cast<int>(ready.size()));
+    for (int i = 0; i < n; ++i) b[i] = chatter ? 0x55 : ready[static_cast<size_t>(i)];
+    if (!chatter) ready.erase(ready.begin(), ready.begin() + n);
+    nowMs += n * 11000.0 / 4800;
+    return n;
   }
   int Write(const uint8_t* b, int n) override {
     written.insert(written.end(), b, b + n);

@@ -80,7 +80,7 @@ TEST(ModuleType, FromTheIdentificationLine) {
   const std::pair<std::string, int> cases[] = {
       {"R/S470-ae1\r", 1}, {"R/S470-im2\r", 2}, {"R/S470-ae1", 1},  // no CR: ended by silence
       {"R/S470-xx0", 2},   {"R/S470-xx3", 2},   {"R/S470-", 2},     // nothing at index 9
-      {"R/S471-ae1\r", 0}, {"r/s470-ae1\r", 0}, {"R/S470", 0},      
+      {"R/S471-ae1\r", 0}, {"r/s470-ae1\r", 0}, {"R/S470", 0},      {"R/S470+ae1", 0},
       {std::string("R/S\0" "70-ae1", 10), 0}};
   // clang-format on
   for (const auto& [line, type] : cases)
