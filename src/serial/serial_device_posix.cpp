@@ -71,6 +71,9 @@ class PosixSerialDevice final : public SerialDevice {
       case Parity::kSpace: tio.c_cflag |= PARENB | CMSPAR; break;
     }
     if (s.parity != Parity::kNone) tio.c_iflag |= INPCK | IGNPAR;
+    // With 7 data bits the eighth bit of what arrives is dropped, as on a 7-bit line. A pty
+    // keeps 8 data bits whatever is asked; this keeps the setting visible there, and in effect.
+    if (s.dataBits == 7) tio.c_iflag |= ISTRIP;
     tio.c_cc[VMIN] = 0;
     tio.c_cc[VTIME] = 0;
     ::cfsetispeed(&tio, speed);
@@ -127,14 +130,13 @@ class PosixSerialDevice final : public SerialDevice {
   bool IsOpen() const override { return fd_ >= 0; }
 
  private:
-  // A pseudo-terminal drops PARENB and keeps 8 data bits, and the C library reports that as EINVAL when nothing else
-  // changed (the same parity applied twice); everything else is in place then.
+  // A pseudo-terminal drops PARENB and keeps 8 data bits, and the C library reports that as EINVAL
+  // when nothing else changed (the same parity applied twice); everything else is in place then.
   bool TookAllButParityEnable(const termios& wanted) {
     termios now{};
     return errno == EINVAL && ::tcgetattr(fd_, &now) == 0 &&
            (now.c_cflag & ~(PARENB | CSIZE)) == (wanted.c_cflag & ~(PARENB | CSIZE)) &&
-           now.c_iflag == wanted.c_iflag &&
-           ::cfgetospeed(&now) == ::cfgetospeed(&wanted);
+           now.c_iflag == wanted.c_iflag && ::cfgetospeed(&now) == ::cfgetospeed(&wanted);
   }
 
   bool Modem(int line, bool on) {

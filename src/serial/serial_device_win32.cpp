@@ -8,12 +8,17 @@ namespace s470 {
 
 namespace {
 
+// The parity (high byte) and data bits (low byte) each port last took in this process.
+constexpr int kPorts = 256;
+uint16_t g_lastApplied[kPorts];
+
 class Win32SerialDevice final : public SerialDevice {
  public:
   ~Win32SerialDevice() override { Close(); }
 
   bool Open(int port) override {
     Close();
+    port_ = port;
     // The \\.\ form opens COM10 and above as well.
     const std::string name = "\\\\.\\COM" + std::to_string(port);
     handle_ = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
@@ -48,13 +53,12 @@ class Win32SerialDevice final : public SerialDevice {
     dcb.XonChar = static_cast<char>(f.xonChar);
     dcb.XoffChar = static_cast<char>(f.xoffChar);
     dcb.EvtChar = static_cast<char>(f.evtChar);
-    if (SetCommState(handle_, &dcb) != FALSE) return true;
-    // Wine on a pseudo-terminal refuses a parity equal to the one already set (the pty drops
-    // the parity enable and the C library reports that as an error); passing through another
-    // parity first gets the settings in place. A real port never comes here.
-    DCB other = dcb;
-    other.Parity = dcb.Parity == NOPARITY ? EVENPARITY : NOPARITY;
-    return SetCommState(handle_, &other) != FALSE && SetCommState(handle_, &dcb) != FALSE;
+    if (SetCommState(handle_, &dcb) != FALSE ||
+        (RefusedAsUnchanged(dcb) && ApplyThroughOtherParity(dcb))) {
+      Remember(dcb);
+      return true;
+    }
+    return false;
   }
 
   bool SetQueues(uint32_t inBytes, uint32_t outBytes) override {
@@ -83,8 +87,12 @@ class Win32SerialDevice final : public SerialDevice {
     return static_cast<int>(n);
   }
 
-  bool SetDtr(bool on) override { return EscapeCommFunction(handle_, on ? SETDTR : CLRDTR) != FALSE; }
-  bool SetRts(bool on) override { return EscapeCommFunction(handle_, on ? SETRTS : CLRRTS) != FALSE; }
+  bool SetDtr(bool on) override {
+    return EscapeCommFunction(handle_, on ? SETDTR : CLRDTR) != FALSE;
+  }
+  bool SetRts(bool on) override {
+    return EscapeCommFunction(handle_, on ? SETRTS : CLRRTS) != FALSE;
+  }
 
   void Close() override {
     if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
@@ -94,7 +102,28 @@ class Win32SerialDevice final : public SerialDevice {
   bool IsOpen() const override { return handle_ != INVALID_HANDLE_VALUE; }
 
  private:
+  // Wine on a pseudo-terminal refuses (ERROR_INVALID_PARAMETER) settings that ask for a parity
+  // or 7 data bits when they change nothing the terminal holds: it drops the parity enable and
+  // keeps 8 data bits, and that counts as an error when nothing else changed. So the parity and
+  // data bits this port last took, applied again, are refused although all is in place. Only
+  // that case passes through another parity; any other refusal is final.
+  bool RefusedAsUnchanged(const DCB& dcb) const {
+    const uint16_t wanted = static_cast<uint16_t>(dcb.Parity << 8 | dcb.ByteSize);
+    return GetLastError() == ERROR_INVALID_PARAMETER && wanted != (NOPARITY << 8 | 8) &&
+           port_ >= 0 && port_ < kPorts && g_lastApplied[port_] == wanted;
+  }
+  bool ApplyThroughOtherParity(DCB dcb) {
+    DCB other = dcb;
+    other.Parity = dcb.Parity == NOPARITY ? EVENPARITY : NOPARITY;
+    return SetCommState(handle_, &other) != FALSE && SetCommState(handle_, &dcb) != FALSE;
+  }
+  void Remember(const DCB& dcb) {
+    if (port_ >= 0 && port_ < kPorts)
+      g_lastApplied[port_] = static_cast<uint16_t>(dcb.Parity << 8 | dcb.ByteSize);
+  }
+
   HANDLE handle_ = INVALID_HANDLE_VALUE;
+  int port_ = -1;
 };
 
 }  // namespace
@@ -103,6 +132,8 @@ std::unique_ptr<SerialDevice> NewPlatformSerialDevice() {
   return std::make_unique<Win32SerialDevice>();
 }
 
-void SleepMs(uint32_t ms) { Sleep(ms); }
+void SleepMs(uint32_t ms) {
+  Sleep(ms);
+}
 
 }  // namespace s470
