@@ -146,6 +146,17 @@ void BootSim::Stop() {
   if (thread_.joinable()) thread_.join();
 }
 
+void BootSim::SetOutput(Output output) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  output_ = std::move(output);
+}
+
+void BootSim::Feed(uint8_t byte, const LineState& line) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  Handle(byte, line, Clock::now());
+  FlushEchoes();
+}
+
 std::vector<uint8_t> BootSim::Flash() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return flash_;
@@ -233,14 +244,22 @@ const BootFault* BootSim::Find(BootFaultKind kind) const {
 
 void BootSim::FlushEchoes() {
   if (echoes_.empty()) return;
-  std::this_thread::sleep_until(lineFree_);
-  line_.Write(echoes_);
+  if (output_) {
+    output_(echoes_, 0);
+  } else {
+    std::this_thread::sleep_until(lineFree_);
+    line_.Write(echoes_);
+  }
   echoes_.clear();
 }
 
 void BootSim::Answer(const std::vector<uint8_t>& bytes, int delayMs) {
   FlushEchoes();
   if (Find(BootFaultKind::kSilent) != nullptr) return;
+  if (output_) {
+    output_(bytes, delayMs);
+    return;
+  }
   const Clock::time_point now = Clock::now() + std::chrono::milliseconds(delayMs);
   if (lineFree_ < now) lineFree_ = now;
   if (!pacing_) {

@@ -29,6 +29,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -93,6 +94,13 @@ class BootSim {
   void Start();
   void Stop();
 
+  // Without the line and its thread (for a fake line on a driven clock): the line hands over each
+  // byte the PC sends with the settings it was sent under, and the module's echoes and answers go
+  // to `output` with the delay after which they are due. Nothing sleeps.
+  using Output = std::function<void(const std::vector<uint8_t>& bytes, int delayMs)>;
+  void SetOutput(Output output);
+  void Feed(uint8_t byte, const LineState& line);
+
   std::vector<uint8_t> Flash() const;         // the whole flash, sectors 0 on
   std::vector<uint8_t> Part1() const;         // what the last part-1 upload brought (768 bytes)
   std::vector<uint8_t> SecurityBits() const;  // per sector
@@ -131,6 +139,7 @@ class BootSim {
   std::vector<BootFault> faults_;
   bool pacing_ = false;
   std::string flashPath_;
+  Output output_;
 
   mutable std::mutex mutex_;
   std::atomic<bool> stop_{false};
