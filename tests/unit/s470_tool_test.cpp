@@ -88,7 +88,6 @@ TEST(S470Tool, FailuresGiveTheirStatusAndOneLine) {
       {"analyse --port COM9", 2, "s470: the bus analysis runs on COM1 to COM8, not on COM9"},
       {"write-setup --port 1 " + none, 2, "s470: cannot read " + none + ": there is no such file"},
       {"write-setup --port 1 " + shortFile, 2, noSetup},
-      {"read-setup --port 1 " + shortFile, 2, noSetup},
       {"read-setup --port " + dir.Path("no-tty ") + none, 1,
        "s470: cannot open port " + dir.Path("no-tty") +
            ": it does not exist or another program holds it; check the port name and that no other "
@@ -163,7 +162,6 @@ TEST(S470Tool, SetupCommandsShowTheirProgressAndLeaveTheirFiles) {
     } else {
       EXPECT_EQ(run.err, writeLines);
       EXPECT_EQ(ReadFileBytes(file), written);
-      EXPECT_EQ(AsBytes(gauge.Memory()), Bytes(written.begin() + 256, written.begin() + 1024));
     }
   }
   sim::GaugeConfig hangsUp;
