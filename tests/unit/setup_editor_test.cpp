@@ -1,14 +1,16 @@
-// The setup editor's dialogs 10 and 11 against an in-memory dialog and a real slot 0, and the
+// The setup editor's dialogs 10, 11 and 12 against an in-memory dialog and a real slot 0, and the
 // number routines they show and read values with.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <clocale>
-#include <cmath>
 #include <limits>
+#include <tuple>
 
 #include "api/call_frame.h"
 #include "editor/channel_dialog.h"
 #include "editor/editor_numbers.h"
+#include "editor/general_dialog.h"
 #include "editor/setup_dialog.h"
 #include "editor/setup_layout.h"
 #include "editor_test_helpers.h"
@@ -23,23 +25,36 @@ namespace s470 {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
+using Texts = std::vector<std::u16string>;
+
+// The stand-in text of number n.
+std::u16string T(int n) {
+  return u"T" + Widen(std::to_string(n).c_str());
+}
 
 TEST(EditorNumbers, FormatFixedRoundsHalfAwayFromZeroWithAPointInAnyLocale) {
   // A German number locale must not turn the point into a comma (where the locale exists).
   const std::string old = std::setlocale(LC_NUMERIC, nullptr);
   std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
-  struct Case {
+  const struct {
     float value;
     int decimals;
     const char* text;
   } cases[] = {
-      {0.04f, 4, "0.0400"},     {-0.03f, 4, "-0.0300"},     {999.999f, 3, "999.999"},
-      {-0.0001f, 3, "-0.000"},  {0.0f, 4, "0.0000"},        {2.5f, 0, "3"},
-      {-2.5f, 0, "-3"},         {1234567.0f, 0, "1234567"}, {0.00015f, 4, "0.0002"},
-      {9.99999f, 5, "9.99999"}, {59.999f, 3, "59.999"},     {1.5f, 6, ""},
+      {0.04f, 4, "0.0400"},
+      {-0.03f, 4, "-0.0300"},
+      {999.999f, 3, "999.999"},
+      {-0.0001f, 3, "-0.000"},
+      {0.0f, 4, "0.0000"},
+      {2.5f, 0, "3"},
+      {-2.5f, 0, "-3"},
+      {1234567.0f, 0, "1234567"},
+      {0.00015f, 4, "0.0002"},
+      {9.99999f, 5, "9.99999"},
+      {1.5f, 6, ""},
       {1.5f, -1, ""},
   };
-  for (const Case& c : cases)
+  for (const auto& c : cases)
     EXPECT_EQ(FormatFixed(c.value, c.decimals), c.text) << c.value << " " << c.decimals;
   std::setlocale(LC_NUMERIC, old.c_str());
 }
@@ -61,36 +76,19 @@ TEST(EditorNumbers, ParsingReadsTheLeadingNumberAsAtofAndAtoiDo) {
   EXPECT_EQ(NarrowText(u"1\u00e9\u20ac"), "1\xe9?");
 }
 
-TEST(EditorNumbers, SignedFieldsDecodeAndEncode) {
-  const std::pair<Bytes, int32_t> s24[] = {{{0xFF, 0xFF, 0x7F}, 8388607},
-                                           {{0x00, 0x00, 0x80}, -8388608},
-                                           {{0xD4, 0xFE, 0xFF}, -300},
-                                           {{0x3F, 0x42, 0x0F}, 999999}};
-  for (const auto& [bytes, value] : s24) {
-    EXPECT_EQ(DecodeSigned24(bytes.data()), value);
-    uint8_t back[3];
-    EncodeSigned24(value, back);
-    EXPECT_EQ(Bytes(back, back + 3), bytes);
-  }
-  EXPECT_EQ(DecodeSigned21(0x9FFFFF), -1);
-  EXPECT_TRUE(Signed21Enabled(0x9FFFFF));
-  EXPECT_EQ(DecodeSigned21(0x0FFFFF), 1048575);
-  EXPECT_EQ(DecodeSigned21(0xF00000), -1048576);
-  EXPECT_EQ(EncodeSigned21(-1, false), 0x1FFFFFu);
-  EXPECT_EQ(EncodeSigned21(1048576, true), 0x900000u);  // only the low 21 bits are kept
-}
-
-// What the dialog shows for a raw value reads back as the same raw value, for every value of the
-// base and pair range at each resolution (and raw integers for a code that is none of them).
+// What the dialogs show for a raw value reads back as the same raw value (and own scale), over
+// the base and pair range at each resolution and for a code that is none of them (raw integers
+// shown); the step lands on both bounds.
 TEST(EditorNumbers, EveryShownValueReadsBackToTheSameRawValue) {
   for (uint8_t code : {8, 16, 32, 5}) {
-    int wrong = 0;
-    for (int32_t raw = kBaseMin; raw <= kBaseMax; ++raw) {
+    for (int32_t raw = kBaseMin; raw <= kBaseMax; raw += 9) {
       const std::string shown = NarrowText(Widen(FormatRaw(raw, code).c_str()));
-      if (RoundToRaw(ParseLeadingNumber(shown), ScaleOfResolution(code)) != raw && ++wrong < 5)
-        ADD_FAILURE() << "code " << int(code) << " raw " << raw << " shown " << shown;
+      ASSERT_EQ(RoundToRaw(ParseLeadingNumber(shown), ScaleOfResolution(code)), raw)
+          << "code " << int(code) << " shown " << shown;
+      if (raw >= 0 && raw <= kFactorMax) {
+        ASSERT_EQ(OwnScaleFromNumber(ParseLeadingNumber(shown), code), raw) << int(code);
+      }
     }
-    EXPECT_EQ(wrong, 0);
   }
   for (int32_t word = 0; word <= kFactorMax; ++word)
     ASSERT_EQ(
@@ -105,7 +103,7 @@ constexpr uint32_t kRecord3 = 384 + 2 * 80;
 class EditorTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    for (int n = 0; n < 2200; ++n) lang_.texts[n] = u"T" + Widen(std::to_string(n).c_str());
+    for (int n = 0; n < 2200; ++n) lang_.texts[n] = T(n);
     lang_.texts[100] = u"Channel";
     lang_.texts[2000] = u"&ORV S470";
     SetBrand(0);
@@ -121,39 +119,50 @@ class EditorTest : public ::testing::Test {
   static void Put(uint32_t address, const Bytes& bytes) {
     for (size_t i = 0; i < bytes.size(); ++i) SetSlotByte(0, address + i, bytes[i]);
   }
-  // A setup with the given bytes over the defaults of an empty one.
   static void PutDefaults() {
     const auto d = SetupDefaults();
     Put(0, Bytes(d.begin(), d.end()));
   }
+  static FakeControls Opened(void (*open)(ControlsView&)) {
+    FakeControls view;
+    open(view);
+    return view;
+  }
   FakeLang lang_;
   TempDir dir_;
 };
+
+// Dialogs 11 and 12 open over the defaults of an empty setup, with channel 3 chosen.
+class ChannelTest : public EditorTest {
+ protected:
+  void SetUp() override {
+    EditorTest::SetUp();
+    PutDefaults();
+    SetCurrentChannel(2);
+  }
+};
+using GeneralTest = ChannelTest;
 
 TEST_F(EditorTest, EmptySetupOpensWithDefaultsAndCancelPutsTheFileBack) {
   Put(0, Bytes(255, 0x5A));  // the first 255 bytes are cleared with the defaults
   Put(2000, {'A', 0, 'b', 0});
   Put(7000, {0x77});
   const Bytes before = Image(0, 7500);
-  FakeControls view;
-  OpenSetupDialog(view);
+  FakeControls view = Opened(OpenSetupDialog);
   EXPECT_EQ(Image(0, 1024), ExpectedSetupDefaults());
   EXPECT_EQ(view.title, u"T10");
   EXPECT_EQ(view[100].text, u"T10");
   EXPECT_EQ(view[10].text, u"T2102");
   EXPECT_EQ(view[11].items,
-            (std::vector<std::u16string>{u"ORV S470 + QLB-mc1", u"ORV S470 + R/S470-ae1",
-                                         u"ORV S470 + R/S470-im2"}));
+            (Texts{u"ORV S470 + QLB-mc1", u"ORV S470 + R/S470-ae1", u"ORV S470 + R/S470-im2"}));
   EXPECT_EQ(view[11].selection, 0);
   for (int k = 1; k <= 8; ++k) {
     EXPECT_TRUE(view[108 + 2 * k].checked && view[109 + 2 * k].enabled && view[109 + 2 * k].shown);
-    EXPECT_EQ(view[109 + 2 * k].text, u"T" + Widen(std::to_string(20 + k).c_str()));
+    EXPECT_EQ(view[109 + 2 * k].text, T(20 + k));
   }
   EXPECT_EQ(view[302].text, u"Ab");
   EXPECT_EQ(view[304].limit, 2500);
-  const CommandOutcome cancel = SetupDialogCommand(view, 2, 0);
-  EXPECT_TRUE(cancel.handled);
-  EXPECT_EQ(cancel.endWith, 2);
+  EXPECT_EQ(SetupDialogCommand(view, 2, 0).endWith, 2);
   EXPECT_EQ(Image(0, 7500), before);
 }
 
@@ -177,19 +186,15 @@ TEST_F(EditorTest, ModuleTypeBrandAndFileKindShapeTheDialog) {
     Open(c.tmpFile ? "setup.tmp" : "setup.s47");
     SetBrand(c.brand);
     Put(255, {c.type, 0x05});  // channels 1 and 3 on
-    FakeControls view;
-    OpenSetupDialog(view);
+    FakeControls view = Opened(OpenSetupDialog);
     SCOPED_TRACE(int(c.type));
     EXPECT_EQ(view[11].items.size(), c.items);
     EXPECT_EQ(view[11].selection, c.selected);
     EXPECT_EQ(view[11].enabled, !c.tmpFile);
-    EXPECT_EQ(view[110].checked, true);
+    EXPECT_TRUE(view[110].checked && view[111].enabled && view[114].checked && view[115].enabled);
     EXPECT_EQ(view[110].enabled, c.allChannels);
-    EXPECT_TRUE(view[111].enabled);
     for (int id = 112; id <= 125; ++id) EXPECT_EQ(view[id].shown, c.allChannels) << id;
-    EXPECT_EQ(view[114].checked, true);
-    EXPECT_EQ(view[115].enabled, true);
-    EXPECT_EQ(view[112].checked || view[113].enabled, false);
+    EXPECT_FALSE(view[112].checked || view[113].enabled);
     for (int id = 300; id <= 309; ++id) EXPECT_EQ(view[id].shown, !c.tmpFile) << id;
     EXPECT_EQ(Image(255, 257), (Bytes{c.type, 0x05}));  // no defaults for a setup in use
   }
@@ -200,8 +205,7 @@ TEST_F(EditorTest, OkWritesChannelMaskAndTextFieldsWithHiddenChannelsKept) {
   // Field 2 filled completely (no terminator), field 3 with a short text over old characters.
   for (int i = 0; i < 100; ++i) Put(2200 + 2 * i, {static_cast<uint8_t>('a' + i % 26), 0});
   for (int i = 0; i < 50; ++i) Put(2400 + 2 * i, {'z', 0});
-  FakeControls view;
-  OpenSetupDialog(view);
+  FakeControls view = Opened(OpenSetupDialog);
   EXPECT_EQ(view[306].text.size(), 100u);  // shown whole
   view[308].text = u"xy";
   view[304].text = std::u16string(2500, u'\u00e4');
@@ -218,8 +222,7 @@ TEST_F(EditorTest, OkWritesChannelMaskAndTextFieldsWithHiddenChannelsKept) {
   view[110].checked = false;
   SetupDialogCommand(view, 110, 0);
   EXPECT_FALSE(view[111].enabled);
-  const CommandOutcome ok = SetupDialogCommand(view, 1, 0);
-  EXPECT_EQ(ok.endWith, 1);
+  EXPECT_EQ(SetupDialogCommand(view, 1, 0).endWith, 1);
   EXPECT_EQ(GetSlotByte(0, 256), 0x80 | 0x08 | 0x02);
   EXPECT_EQ(GetSlotWord(0, 2000 + 2 * 99), u'q');
   EXPECT_EQ(GetSlotWord(0, 2200 + 2 * 99), 'a' + 99 % 26);
@@ -235,8 +238,7 @@ TEST_F(EditorTest, OkWritesChannelMaskAndTextFieldsWithHiddenChannelsKept) {
 TEST_F(EditorTest, PagesAreUndoneByTheirOwnCancelAndByCancelOfTheSetupDialog) {
   PutDefaults();
   const Bytes file = Image(0, 7500);
-  FakeControls view;
-  OpenSetupDialog(view);
+  FakeControls view = Opened(OpenSetupDialog);
   view[11].selection = 2;
   SetupDialogCommand(view, 11, 1);
   intptr_t pageEnd = 2;
@@ -272,47 +274,29 @@ TEST_F(EditorTest, PagesAreUndoneByTheirOwnCancelAndByCancelOfTheSetupDialog) {
 
 // --- Dialog 11 ---
 
-class ChannelTest : public EditorTest {
- protected:
-  void SetUp() override {
-    EditorTest::SetUp();
-    PutDefaults();
-    SetCurrentChannel(2);
-  }
-  FakeControls OpenChannel() {
-    FakeControls view;
-    OpenChannelDialog(view);
-    return view;
-  }
-};
-
 TEST_F(ChannelTest, DefaultRecordOpensWithItsNumbers) {
-  FakeControls view = OpenChannel();
+  FakeControls view = Opened(OpenChannelDialog);
   EXPECT_EQ(view.title, u"Channel  3");
-  const std::pair<int, int> labels[] = {{100, 110}, {110, 120}, {120, 130}, {130, 140}, {131, 141},
-                                        {140, 150}, {160, 159}, {150, 160}, {151, 161}, {153, 162}};
-  for (const auto& [id, text] : labels)
-    EXPECT_EQ(view[id].text, u"T" + Widen(std::to_string(text).c_str())) << id;
-  EXPECT_EQ(view[101].items.size(), 4u);
+  const std::pair<int, int> labels[] = {{100, 110}, {110, 120}, {120, 130}, {121, 131}, {123, 132},
+                                        {125, 133}, {127, 134}, {130, 140}, {131, 141}, {140, 150},
+                                        {160, 159}, {150, 160}, {151, 161}, {153, 162}};
+  for (const auto& [id, text] : labels) EXPECT_EQ(view[id].text, T(text)) << id;
+  EXPECT_EQ(view[101].items, (Texts{T(111), T(112), T(113), T(114)}));
+  EXPECT_EQ(view[141].items, (Texts{T(151), T(152), T(153), T(154), T(155), T(156)}));
   EXPECT_EQ(view[101].selection, 0);
-  EXPECT_EQ(view[111].text, u"0.0000");
-  const std::u16string limits[] = {u"0.0400", u"0.0300", u"-0.0300", u"-0.0400"};
-  for (int n = 0; n < 4; ++n) {
-    EXPECT_EQ(view[122 + 2 * n].text, limits[n]);
-    EXPECT_TRUE(view[121 + 2 * n].checked && view[122 + 2 * n].enabled);
-    EXPECT_EQ(view[121 + 2 * n].text, u"T" + Widen(std::to_string(131 + n).c_str()));
-  }
-  for (int k = 1; k <= 8; ++k) EXPECT_EQ(view[131 + k].text, k == 3 ? u"1.000" : u"0.000");
-  EXPECT_EQ(view[141].items.size(), 6u);
   EXPECT_EQ(view[141].selection, 0);
-  EXPECT_FALSE(view[160].shown);
-  EXPECT_EQ(view[152].text, u"0.0000");
-  EXPECT_FALSE(view[153].checked || view[154].enabled);
+  const std::pair<int, std::u16string> numbers[] = {{111, u"0.0000"},  {122, u"0.0400"},
+                                                    {124, u"0.0300"},  {126, u"-0.0300"},
+                                                    {128, u"-0.0400"}, {152, u"0.0000"}};
+  for (const auto& [id, text] : numbers) EXPECT_EQ(view[id].text, text) << id;
+  for (int n = 0; n < 4; ++n) EXPECT_TRUE(view[121 + 2 * n].checked && view[122 + 2 * n].enabled);
+  for (int k = 1; k <= 8; ++k) EXPECT_EQ(view[131 + k].text, k == 3 ? u"1.000" : u"0.000");
+  EXPECT_FALSE(view[160].shown || view[153].checked || view[154].enabled);
   // Inputs: module type 1 keeps input 1, 2 keeps two, 0xFF none (headings too), 0 and 8 all.
   const std::pair<uint8_t, int> types[] = {{1, 1}, {2, 2}, {7, 7}, {0xFF, 0}, {0, 8}, {8, 8}};
   for (const auto& [type, inputs] : types) {
     SetSlotByte(0, 255, type);
-    FakeControls v = OpenChannel();
+    FakeControls v = Opened(OpenChannelDialog);
     for (int k = 0; k <= 8; ++k)
       for (int id : {131 + k, 161 + k, 171 + k})
         EXPECT_EQ(v[id].shown, k == 0 ? inputs > 0 : k <= inputs) << int(type) << " " << id;
@@ -322,175 +306,284 @@ TEST_F(ChannelTest, DefaultRecordOpensWithItsNumbers) {
 // Entries at OK: what is stored, what is refused and with which message. Fields checked before
 // a refused one are already written.
 TEST_F(ChannelTest, OkChecksEachFieldInTurnAndStoresExactBytes) {
-  struct Edit {
-    int id;
-    std::u16string text;
-  };
   struct Case {
-    const char* name;
-    int resolution;  // list item, -1 untouched
-    std::vector<Edit> edits;
-    std::vector<std::pair<int, bool>> checks;
-    std::u16string message;                    // empty: accepted
-    std::vector<std::pair<int, Bytes>> bytes;  // record offset, bytes there afterwards
+    int resolution;  // list item
+    std::vector<std::pair<int, std::u16string>> edits;
+    int click;               // a box whose check flips, or 0
+    std::u16string message;  // empty: accepted
+    int offset;              // in the record: the bytes there afterwards
+    Bytes bytes;
   } cases[] = {
-      {"three decimals keep the shown numbers",
-       1,
-       {},
-       {},
-       u"",
-       {{0, {0, 8, 0, 0, 0, 0, 0x0F, 40, 0, 0, 30, 0, 0, 0xE2, 0xFF, 0xFF, 0xD8, 0xFF, 0xFF}}}},
-      {"base at its bounds",
-       1,
-       {{111, u"999.999"}, {122, u"59.999"}, {124, u"-59.999"}},
-       {},
-       u"",
-       {{2, {0x3F, 0x42, 0x0F, 0x00}}, {7, {0x5F, 0xEA, 0x00, 0xA1, 0x15, 0xFF}}}},
-      {"base too large", 1, {{111, u"1000.000"}}, {}, u"T180T190", {{0, {0, 8, 0, 0, 0, 0}}}},
-      {"negative base", 1, {{111, u"-99.999"}}, {}, u"", {{2, {0x61, 0x79, 0xFE, 0xFF}}}},
-      {"base too small", 2, {{111, u"-1"}}, {}, u"T180T192", {{0, {1, 32, 0, 0, 0, 0}}}},
-      {"limit too large, base written",
-       0,
-       {{111, u"1.5"}, {124, u"6"}},
-       {{123, false}},
-       u"T181T194",
-       {{2, {0x98, 0x3A, 0x00, 0x00, 0x0D, 0x90, 0x01, 0x00}}}},
-      {"limit of a box that is off is still checked",
-       1,
-       {{128, u"60"}},
-       {{127, false}},
-       u"T181T193",
-       {{6, {0x07}}}},
-      {"factors: sign, rounding, zero",
-       0,
-       {{132, u"-2.5"}, {133, u"1.0014"}, {134, u"0"}, {139, u"59.999"}},
-       {},
-       u"",
-       {{24, {0x83, 0x01, 0xC4, 0x09, 0xE9, 0x03, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x5F, 0xEA}}}},
-      {"factor too large", 0, {{132, u"60"}}, {}, u"T184", {{24, {0x04, 0x00}}}},
-      {"no input left", 0, {{134, u"abc"}}, {}, u"T185", {{24, {0x00, 0x00, 0, 0, 0, 0, 0, 0}}}},
-      {"pair values too close",
-       0,
-       {{152, u"1.0000"}, {154, u"1.0009"}},
-       {{153, true}},
-       u"T183",
-       {{52, {0x10, 0x27, 0, 0, 0x19, 0x27, 0, 0, 1}}}},
-      {"pair values far enough",
-       0,
-       {{152, u"1.0000"}, {154, u"1.0010"}},
-       {{153, true}},
-       u"",
-       {{52, {0x10, 0x27, 0, 0, 0x1A, 0x27, 0, 0, 1}}}},
-      {"pair 2 off accepts any",
-       0,
-       {{152, u"-1"}, {154, u"-1"}},
-       {},
-       u"",
-       {{52, {0xF0, 0xD8, 0xFF, 0xFF, 0xF0, 0xD8, 0xFF, 0xFF, 0}}}},
-      {"pair out of range in inch with four decimals",
-       3,
-       {{154, u"100"}},
-       {},
-       u"T182T191",
-       {{0, {1, 16}}, {60, {0}}}},
+      // Three decimals show the default numbers as 0.000, 0.040, ...: the same raw values.
+      {1, {}, 0, u"", 0, {0, 8, 0, 0, 0, 0, 0x0F, 40, 0, 0, 30, 0, 0, 0xE2, 0xFF, 0xFF, 0xD8}},
+      {1, {{111, u"999.999"}}, 0, u"", 2, {0x3F, 0x42, 0x0F, 0x00}},  // the bounds
+      {1, {{122, u"59.999"}, {124, u"-59.999"}}, 0, u"", 7, {0x5F, 0xEA, 0x00, 0xA1, 0x15, 0xFF}},
+      {1, {{111, u"1000.000"}}, 0, u"T180T190", 0, {0, 8, 0, 0, 0, 0}},
+      {1, {{111, u"-99.999"}}, 0, u"", 2, {0x61, 0x79, 0xFE, 0xFF}},
+      {2, {{111, u"-1"}}, 0, u"T180T192", 0, {1, 32, 0, 0, 0, 0}},
+      // A limit too large: the base before it and the limit's box are written.
+      {0, {{111, u"1.5"}, {124, u"6"}}, 123, u"T181T194", 2, {0x98, 0x3A, 0, 0, 0x0D, 0x90, 1}},
+      {1, {{128, u"60"}}, 127, u"T181T193", 6, {0x07}},  // a box that is off is checked too
+      // Factors: sign and rounding, bound, zero; too large; none left.
+      {0, {{132, u"-2.5"}, {133, u"1.0014"}}, 0, u"", 24, {0x07, 0x01, 0xC4, 0x09, 0xE9, 0x03}},
+      {0, {{135, u"59.999"}, {134, u"0"}}, 0, u"", 24, {0x08, 0x00, 0, 0, 0, 0, 0, 0, 0x5F, 0xEA}},
+      {0, {{132, u"60"}}, 0, u"T184", 24, {0x04, 0x00}},
+      {0, {{134, u"abc"}}, 0, u"T185", 24, {0x00, 0x00, 0, 0, 0, 0, 0, 0}},
+      // Pair values: at least 10 raw units apart while pair 2 is on.
+      {0, {{152, u"1"}, {154, u"1.0009"}}, 153, u"T183", 52, {0x10, 0x27, 0, 0, 0x19}},
+      {0, {{152, u"1"}, {154, u"1.001"}}, 153, u"", 52, {0x10, 0x27, 0, 0, 0x1A, 0x27, 0, 0, 1}},
+      {0, {{152, u"-1"}, {154, u"-1"}}, 0, u"", 55, {0xFF, 0xF0, 0xD8, 0xFF, 0xFF, 0}},
+      {3, {{154, u"100"}}, 0, u"T182T191", 0, {1, 16}},  // inch, four decimals: out of range
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+    SCOPED_TRACE(testing::Message() << "row " << &c - cases);
     PutDefaults();
-    FakeControls view = OpenChannel();
-    if (c.resolution >= 0) view[101].selection = c.resolution;
-    for (const Edit& e : c.edits) view[e.id].text = e.text;
-    for (const auto& [id, on] : c.checks) view[id].checked = on;
+    FakeControls view = Opened(OpenChannelDialog);
+    view[101].selection = c.resolution;
+    for (const auto& [id, text] : c.edits) view[id].text = text;
+    view[c.click].checked = !view[c.click].checked;
     const CommandOutcome ok = ChannelDialogCommand(view, 1, 0);
     EXPECT_EQ(ok.handled, c.message.empty());
     EXPECT_EQ(ok.endWith, c.message.empty() ? 1 : 0);
-    EXPECT_EQ(view.messages, c.message.empty() ? std::vector<std::u16string>{}
-                                               : std::vector<std::u16string>{c.message});
-    for (const auto& [offset, bytes] : c.bytes)
-      EXPECT_EQ(Image(kRecord3 + offset, kRecord3 + offset + bytes.size()), bytes) << offset;
+    EXPECT_EQ(view.messages, c.message.empty() ? Texts{} : Texts{c.message});
+    EXPECT_EQ(Image(kRecord3 + c.offset, kRecord3 + c.offset + c.bytes.size()), c.bytes);
   }
 }
 
-TEST_F(ChannelTest, ControlsReactAndRecordsOutsideTheListsKeepTheirValues) {
-  // Resolution code 5 is no item: raw integers, stored back as they were. Mode 9 is no item:
-  // kept, and its option (box shown) follows the box.
-  Put(kRecord3, {1, 5, 0x39, 0x30, 0, 0, 0xFF});
-  Put(kRecord3 + 42, {9});
-  Put(kRecord3 + 51, {1});
-  Put(kRecord3 + 26, Bytes(16, 0));  // inputs outside the mask show 0 and are stored so
-  Put(kRecord3 + 30, {0xE8, 0x03});
-  const Bytes before = Image(kRecord3, kRecord3 + 80);
-  FakeControls view = OpenChannel();
-  EXPECT_EQ(view[101].selection, -1);
-  EXPECT_EQ(view[111].text, u"12345");
-  EXPECT_EQ(view[122].text, u"400");
-  EXPECT_TRUE(view[160].shown && view[160].checked);
-  EXPECT_EQ(ChannelDialogCommand(view, 1, 0).endWith, 1);
-  EXPECT_EQ(Image(kRecord3, kRecord3 + 80), before);
-
-  view[121].checked = false;
-  EXPECT_TRUE(ChannelDialogCommand(view, 121, 0).handled);
-  EXPECT_FALSE(view[122].enabled);
-  view[153].checked = true;
-  ChannelDialogCommand(view, 153, 0);
-  EXPECT_TRUE(view[154].enabled);
-  view[141].selection = 0;
-  ChannelDialogCommand(view, 141, 1);
-  EXPECT_FALSE(view[160].shown);
-  view[141].selection = 3;
-  ChannelDialogCommand(view, 141, 7);
-  EXPECT_TRUE(view[160].shown);
-  view[160].checked = false;
-  ChannelDialogCommand(view, 1, 0);
-  EXPECT_EQ(Image(kRecord3 + 42, kRecord3 + 43), Bytes{3});
-  EXPECT_EQ(Image(kRecord3 + 51, kRecord3 + 52), Bytes{0});
-  EXPECT_EQ(Image(kRecord3 + 6, kRecord3 + 7), Bytes{0x0E});
-  EXPECT_FALSE(ChannelDialogCommand(view, 999, 0).handled);
-  EXPECT_EQ(ChannelDialogCommand(view, 2, 0).endWith, 2);
-}
-
-// Opening and OK without a change store the same bytes again: every raw value of each field's
-// range passes through the dialog at each resolution (seven values a round, a stride between
-// rounds, every bound and its neighbours).
+// Opening and OK without a change store the same bytes again: records with every bound of each
+// field and a stride between, at each resolution and at a code the list does not know (raw
+// integers shown), with every limit box state, mode (item 6 is none: kept) and pair 2 state.
 TEST_F(ChannelTest, OkWithoutChangesNeverDriftsAStoredValue) {
-  const uint8_t codes[][2] = {{0, 16}, {0, 8}, {1, 32}};
-  std::vector<int32_t> values;
-  for (int32_t v = kBaseMin; v <= kBaseMax; v += 173) values.push_back(v);
-  for (int32_t v : {kBaseMin, kBaseMin + 1, -1, 0, 1, kLimitMin, kLimitMax, kBaseMax - 1, kBaseMax})
-    values.push_back(v);
+  std::vector<int32_t> values = {kBaseMin + 1, -1, 0, 1, kLimitMin, kLimitMax, kBaseMax - 1};
+  for (int32_t v = kBaseMin; v <= kBaseMax; v += 23913) values.push_back(v);  // ends on kBaseMax
+  const uint8_t codes[][2] = {{0, 16}, {0, 8}, {1, 32}, {1, 5}};
+  int n = 0;
   for (const auto& code : codes) {
-    for (size_t i = 0; i < values.size(); ++i) {
-      const int32_t v = values[i];
-      const int32_t limit = std::max(kLimitMin, std::min(kLimitMax, v));
+    for (int32_t v : values) {
+      ++n;
+      const int32_t limit = std::clamp(v, kLimitMin, kLimitMax);
+      const int32_t pair2 = v > 0 ? v - 10 - n % 5 : v + 10;
       Bytes record(80, 0);
       record[0] = code[0];
       record[1] = code[1];
       EncodeSigned24(v, &record[2]);
       record[5] = v < 0 ? 0xFF : 0;
-      record[6] = static_cast<uint8_t>(i % 16);
-      for (int n = 0; n < 4; ++n) EncodeSigned24(n % 2 ? -limit : limit, &record[7 + 3 * n]);
-      record[24] = static_cast<uint8_t>(i | 1);
-      record[25] = static_cast<uint8_t>((i * 7) & (i | 1));
+      record[6] = static_cast<uint8_t>(n % 16);
+      for (int k = 0; k < 4; ++k) EncodeSigned24(k % 2 ? -limit : limit, &record[7 + 3 * k]);
+      record[24] = static_cast<uint8_t>(n * 37 | 1);
+      record[25] = static_cast<uint8_t>(n * 7 & record[24]);
       for (int k = 0; k < 8; ++k) {
-        const int word =
-            (record[24] >> k) & 1 ? static_cast<int>((v + 99999 + 7919 * k) % kFactorMax) + 1 : 0;
+        const int word = record[24] >> k & 1 ? (v + 99999 + 7919 * k) % kFactorMax + 1 : 0;
         record[26 + 2 * k] = static_cast<uint8_t>(word);
         record[27 + 2 * k] = static_cast<uint8_t>(word >> 8);
       }
-      record[42] = static_cast<uint8_t>(i % 6);
-      record[51] = record[42] != 0 ? static_cast<uint8_t>(i % 2) : 0;
-      const int32_t pair2 = v > 0 ? v - 10 - static_cast<int32_t>(i % 5) : v + 10;
+      record[42] = static_cast<uint8_t>(n % 7);
+      record[51] = record[42] != 0 ? static_cast<uint8_t>(n / 7 % 2) : 0;
       EncodeSigned24(v, &record[52]);
       record[55] = v < 0 ? 0xFF : 0;
       EncodeSigned24(pair2, &record[56]);
       record[59] = pair2 < 0 ? 0xFF : 0;
-      record[60] = static_cast<uint8_t>(i % 2);
+      record[60] = static_cast<uint8_t>(n / 3 % 2);
       Put(kRecord3, record);
-      FakeControls view = OpenChannel();
+      FakeControls view = Opened(OpenChannelDialog);
       ASSERT_EQ(ChannelDialogCommand(view, 1, 0).endWith, 1) << v;
-      ASSERT_EQ(Image(kRecord3, kRecord3 + 80), record)
-          << "code " << int(code[1]) << " value " << v;
+      ASSERT_EQ(Image(kRecord3, kRecord3 + 80), record) << "code " << int(code[1]) << " " << v;
     }
+  }
+}
+
+// --- Dialog 12 ---
+
+TEST_F(GeneralTest, OpeningFillsEveryListAndFollowsTheModuleType) {
+  Put(257, {0xFF, 0});  // switch no item: counts as on
+  Put(265, {0x05});
+  Put(269, {0x85, 0x25});
+  Put(277, {5, 0x81, 0xFF, 0xFF, 0x9F, 0x00, 0x00, 0x10});
+  FakeControls v = Opened(OpenGeneralDialog);
+  EXPECT_EQ(GetSlotByte(0, 258), 12);  // written at once
+  EXPECT_EQ(v.title, u"T200");
+  std::vector<std::pair<int, int>> labels = {
+      {100, 210}, {102, 213}, {110, 220}, {112, 221}, {114, 222}, {116, 223}, {118, 227},
+      {120, 240}, {122, 249}, {140, 260}, {170, 270}, {172, 271}, {180, 280}, {190, 290}};
+  for (int r = 0; r < 8; ++r) {
+    labels.push_back({141 + 3 * r, 21 + r});
+    labels.push_back({182 + r, 21 + r});
+  }
+  for (const auto& [id, text] : labels) EXPECT_EQ(v[id].text, T(text)) << id;
+  EXPECT_EQ(v[130].text, u"T250 :  T251");
+  // Lists: their length, one item, the selection.
+  const struct {
+    int id;
+    size_t size;
+    int item;
+    std::u16string text;
+    int selected;
+  } lists[] = {
+      {103, 250, 249, u"250 um", 11},   {131, 9, 7, u"5.000 mm / 0.5000 inch", 0},
+      {131, 9, 8, T(256), 0},           {134, 3, 2, T(255), 1},
+      {142, 31, 30, u"T261 :  30", 5},  {143, 2, 1, T(263), 0},
+      {145, 31, 0, u"off", 0},          {146, 2, 0, T(262), 1},
+      {181, 256, 0, u"---", 5},         {181, 256, 4, u"1 h  0 min", 5},
+      {181, 256, 5, u"1 h  15 min", 5}, {181, 256, 255, u"63 h  45 min", 5},
+  };
+  for (const auto& l : lists) {
+    EXPECT_EQ(v[l.id].items.size(), l.size) << l.id;
+    EXPECT_EQ(v[l.id].items.at(l.item), l.text) << l.id;
+    EXPECT_EQ(v[l.id].selection, l.selected) << l.id;
+  }
+  for (int j = 0; j < 4; ++j) {
+    EXPECT_EQ(v[111 + 2 * j].items,
+              (Texts{T(224), T(225), T(226), T(227), T(230), T(231), T(232)}));
+    EXPECT_EQ(v[111 + 2 * j].selection, j + 1);
+  }
+  EXPECT_EQ(v[121].items, (Texts{T(241), T(246), T(242), T(243), T(244), T(245)}));
+  EXPECT_EQ(v[121].selection, 4);
+  EXPECT_TRUE(v[102].shown && v[103].shown && v[118].shown && v[119].shown && v[143].shown);
+  EXPECT_FALSE(v[132].shown || v[146].shown);  // 0x25: option list hidden with item 1
+  EXPECT_TRUE(v[182].checked && v[182].enabled && v[189].checked && !v[183].checked);
+  EXPECT_TRUE(v[170].checked && v[171].enabled);
+  EXPECT_EQ(v[171].text, u"-1");
+  EXPECT_FALSE(v[172].checked || v[173].enabled);
+  EXPECT_EQ(v[173].text, u"-1048576");
+
+  // Module type 1: one row, one interval box, no micrometre lists even with the switch on, no
+  // item 245, and the two-way choice fixed to 1.
+  Put(255, {1});
+  Put(257, {1});
+  Put(277, {0});
+  v = Opened(OpenGeneralDialog);
+  EXPECT_EQ(GetSlotByte(0, 296), 1);
+  EXPECT_EQ(v[191].selection, 1);
+  EXPECT_FALSE(v[191].enabled);
+  EXPECT_EQ(v[121].items.size(), 5u);
+  for (int id : {100, 101, 102, 103, 116, 117, 144, 146, 160, 162, 164, 183, 189})
+    EXPECT_FALSE(v[id].shown) << id;
+  for (int id : {110, 111, 141, 142, 143, 182}) EXPECT_TRUE(v[id].shown) << id;
+  EXPECT_FALSE(v[182].enabled);  // interval off
+}
+
+// What OK writes for each change; nothing outside the general settings is written. A pick sets
+// a list's item or a box's check.
+TEST_F(GeneralTest, OkWritesEverySettingWithItsBitRules) {
+  Put(259, {0x31, 0x42, 0x84 | 0x20, 0x18, 0x50, 0x60});  // bits 4 to 7 belong to others
+  Put(266, {0x4A, 0xDC, 0x05});  // own scale, index 2 kept; 1500 in channel 1's resolution
+  struct Case {
+    std::vector<std::pair<int, int>> picks;
+    std::vector<std::pair<int, std::u16string>> texts;
+    uint8_t resolution;  // of channel 1
+    uint32_t address;    // where the bytes change to these; nothing else changes
+    Bytes bytes;
+  } cases[] = {
+      {{}, {}, 16, 259, {0x31, 0x42, 0xA4, 0x18, 0x50, 0x60, 0x01, 0x4A, 0xDC, 0x05}},
+      // Assignment 2 to choice 5, choice-3 option; assignment 4 to choice 6, 1 um; 1 off.
+      {{{113, 5}, {119, 0}}, {}, 16, 259, {0x31, 0x40, 0x24, 0x18, 0x52, 0x60}},
+      {{{117, 6}, {103, 0}}, {}, 16, 258, {1, 0x31, 0x42, 0xA4, 0x10, 0x50, 0x68}},
+      {{{111, 0}, {121, 1}}, {}, 16, 259, {0x30, 0x42, 0xA4, 0x18, 0x50, 0x60, 0x40}},
+      // Scale item 3, style 2, own scale of three decimals; own scale capped.
+      {{{131, 3}, {134, 2}}, {{132, u"-2"}}, 8, 266, {0x83, 0xD0, 0x07}},
+      {{}, {{132, u"70"}}, 32, 266, {0x4A, 0x5F, 0xEA}},
+      {{{142, 30}, {143, 1}, {146, 1}, {148, 1}, {149, 0}}, {}, 16, 269, {0xBE, 0x20, 0x81, 0x20}},
+      // Signed values (-1048577 keeps its low 21 bits), micrometre, interval, two-way and flag.
+      {{{170, 1}}, {{171, u" -1048577x"}}, 16, 279, {0xFF, 0xFF, 0x8F}},
+      {{}, {{173, u"1048575"}}, 16, 282, {0xFF, 0xFF, 0x0F}},
+      {{{101, 1}, {103, 249}}, {}, 16, 257, {1, 250}},
+      {{{181, 255}, {182, 1}, {189, 1}}, {}, 16, 277, {255, 0x81}},
+      {{{191, 1}, {122, 1}}, {}, 16, 296, {1, 0, 0, 0, 0, 0, 0, 0, 1}},
+  };
+  const Bytes start = Image(0, 1024);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "row " << &c - cases);
+    Put(0, start);
+    Put(385, {c.resolution});
+    FakeControls v = Opened(OpenGeneralDialog);
+    EXPECT_EQ(v[131].selection, 8);
+    EXPECT_TRUE(v[132].shown);
+    for (const auto& [id, value] : c.picks) {
+      v[id].selection = value;
+      v[id].checked = value != 0;
+      GeneralDialogCommand(v, id, 1);
+    }
+    for (const auto& [id, text] : c.texts) v[id].text = text;
+    Bytes expected = Image(0, 1024);
+    std::copy(c.bytes.begin(), c.bytes.end(), expected.begin() + c.address);
+    EXPECT_EQ(GeneralDialogCommand(v, 1, 0).endWith, 1);
+    EXPECT_EQ(Image(0, 1024), expected);
+  }
+}
+
+// The lists and boxes of dialogs 11 and 12 that show, hide, enable or disable another control;
+// only dialog 12's lists report their change as not handled. Cancel writes nothing.
+TEST_F(GeneralTest, ReactionsShowHideAndEnableTheirControls) {
+  const struct {
+    int dialog, id, value, control;
+    bool shows, on;  // shows: the control's visibility follows, else whether it is enabled
+  } reactions[] = {
+      {11, 121, 0, 122, false, false}, {11, 153, 1, 154, false, true},
+      {11, 141, 3, 160, true, true},   {11, 141, 0, 160, true, false},
+      {12, 101, 0, 103, true, false},  {12, 101, 1, 103, true, true},
+      {12, 113, 3, 119, true, true},   {12, 115, 0, 119, true, true},
+      {12, 113, 0, 119, true, false},  {12, 131, 8, 132, true, true},
+      {12, 131, 2, 132, true, false},  {12, 142, 1, 143, true, true},
+      {12, 142, 0, 143, true, false},  {12, 181, 1, 189, false, true},
+      {12, 181, 0, 189, false, false}, {12, 170, 1, 171, false, true},
+      {12, 172, 0, 173, false, false},
+  };
+  FakeControls channel = Opened(OpenChannelDialog), general = Opened(OpenGeneralDialog);
+  for (const auto& r : reactions) {
+    FakeControls& v = r.dialog == 11 ? channel : general;
+    v[r.id].selection = r.value;
+    v[r.id].checked = r.value != 0;
+    const CommandOutcome outcome =
+        r.dialog == 11 ? ChannelDialogCommand(v, r.id, 1) : GeneralDialogCommand(v, r.id, 1);
+    EXPECT_EQ(outcome.handled, r.dialog == 11 || r.id == 170 || r.id == 172) << r.id;
+    EXPECT_EQ(r.shows ? v[r.control].shown : v[r.control].enabled, r.on) << r.id << " " << r.value;
+  }
+  EXPECT_FALSE(ChannelDialogCommand(channel, 999, 0).handled);
+  const Bytes before = Image(0, 1024);
+  EXPECT_EQ(ChannelDialogCommand(channel, 2, 0).endWith, 2);
+  EXPECT_EQ(GeneralDialogCommand(general, 2, 0).endWith, 2);
+  EXPECT_EQ(Image(0, 1024), before);
+}
+
+// OK without a change writes back exactly what it opened with: every value of each byte the
+// dialog shows (those whose bits it keeps meaning for) and every assignment state.
+TEST_F(GeneralTest, OkWithoutChangesWritesBackWhatItOpenedWith) {
+  const Bytes base = Image(0, 1024);
+  auto showable = [](uint32_t a, int v) {
+    switch (a) {
+      case 258: return v != 0;
+      case 265: return v == 0 || v == 0x40 || v == 1 || v == 2 || v == 4 || v == 8;
+      case 266: return (v & 0x30) == 0;
+      case 281:
+      case 284: return (v & 0x60) == 0;
+      case 304: return v <= 1;
+      default:
+        if (a >= 269 && a <= 276) return (v & 0x40) == 0 && ((v & 0x80) != 0) == ((v & 0x1F) != 0);
+        return true;
+    }
+  };
+  auto confirmed = [&](int what) {
+    const Bytes before = Image(257, 305);
+    FakeControls view = Opened(OpenGeneralDialog);
+    EXPECT_EQ(GeneralDialogCommand(view, 1, 0).endWith, 1);
+    ASSERT_EQ(Image(257, 305), before) << what;
+  };
+  for (uint32_t a : {257u, 258u, 265u, 266u, 269u, 272u, 276u, 277u, 278u, 279u, 280u, 281u, 282u,
+                     283u, 284u, 296u, 304u}) {
+    for (int v = 0; v < 256; ++v) {
+      Put(0, base);
+      Put(a, {static_cast<uint8_t>(v)});
+      if (showable(a, v)) confirmed(static_cast<int>(a) * 1000 + v);
+    }
+  }
+  Put(0, base);
+  for (int state = 0; state < 7 * 7 * 7 * 7; ++state) {  // choices of the four assignments
+    Bytes masks = {0x10, 0x20, 0x40, 0x80, 0x90, 0xF0};
+    for (int j = 0, s = state; j < 4; ++j, s /= 7)
+      if (s % 7 != 0) masks[s % 7 - 1] |= static_cast<uint8_t>(1 << j);
+    masks[2] |= static_cast<uint8_t>(state & 0x80);
+    Put(259, masks);
+    confirmed(state);
   }
 }
 
