@@ -36,25 +36,18 @@ TEST(EditorNumbers, FormatFixedRoundsHalfAwayFromZeroWithAPointInAnyLocale) {
   // A German number locale must not turn the point into a comma (where the locale exists).
   const std::string old = std::setlocale(LC_NUMERIC, nullptr);
   std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
-  const struct {
+  struct Case {
     float value;
     int decimals;
     const char* text;
   } cases[] = {
-      {0.04f, 4, "0.0400"},
-      {-0.03f, 4, "-0.0300"},
-      {999.999f, 3, "999.999"},
-      {-0.0001f, 3, "-0.000"},
-      {0.0f, 4, "0.0000"},
-      {2.5f, 0, "3"},
-      {-2.5f, 0, "-3"},
-      {1234567.0f, 0, "1234567"},
-      {0.00015f, 4, "0.0002"},
-      {9.99999f, 5, "9.99999"},
-      {1.5f, 6, ""},
+      {0.04f, 4, "0.0400"},     {-0.03f, 4, "-0.0300"},     {999.999f, 3, "999.999"},
+      {-0.0001f, 3, "-0.000"},  {0.0f, 4, "0.0000"},        {2.5f, 0, "3"},
+      {-2.5f, 0, "-3"},         {1234567.0f, 0, "1234567"}, {0.00015f, 4, "0.0002"},
+      {9.99999f, 5, "9.99999"}, {59.999f, 3, "59.999"},     {1.5f, 6, ""},
       {1.5f, -1, ""},
   };
-  for (const auto& c : cases)
+  for (const Case& c : cases)
     EXPECT_EQ(FormatFixed(c.value, c.decimals), c.text) << c.value << " " << c.decimals;
   std::setlocale(LC_NUMERIC, old.c_str());
 }
@@ -162,7 +155,8 @@ TEST_F(EditorTest, EmptySetupOpensWithDefaultsAndCancelPutsTheFileBack) {
   }
   EXPECT_EQ(view[302].text, u"Ab");
   EXPECT_EQ(view[304].limit, 2500);
-  EXPECT_EQ(SetupDialogCommand(view, 2, 0).endWith, 2);
+  const CommandOutcome cancel = SetupDialogCommand(view, 2, 0);
+  EXPECT_TRUE(cancel.handled && cancel.endWith == 2);
   EXPECT_EQ(Image(0, 7500), before);
 }
 
@@ -172,14 +166,13 @@ TEST_F(EditorTest, ModuleTypeBrandAndFileKindShapeTheDialog) {
   struct Case {
     uint8_t type;
     uint16_t brand;
-    bool tmpFile;
     size_t items;
     int selected;
-    bool allChannels;
+    bool tmpFile, allChannels;
   } cases[] = {
-      {0, 0, false, 3, 0, true},      {1, 0, false, 3, 1, false},  {2, 4, false, 3, 2, false},
-      {0xFF, 0, false, 3, -1, false}, {2, 1, false, 1, -1, false}, {0, 3, true, 1, 0, true},
-      {7, 0, true, 3, -1, false},
+      {0, 0, 3, 0, false, true},      {1, 0, 3, 1, false, false},  {2, 4, 3, 2, false, false},
+      {0xFF, 0, 3, -1, false, false}, {2, 1, 1, -1, false, false}, {0, 3, 1, 0, true, true},
+      {7, 0, 3, -1, true, false},
   };
   for (const Case& c : cases) {
     CloseFileSlot(0);
@@ -309,31 +302,30 @@ TEST_F(ChannelTest, OkChecksEachFieldInTurnAndStoresExactBytes) {
   struct Case {
     int resolution;  // list item
     std::vector<std::pair<int, std::u16string>> edits;
-    int click;               // a box whose check flips, or 0
+    int click, offset;       // a box whose check flips (or 0); where the bytes below are then
     std::u16string message;  // empty: accepted
-    int offset;              // in the record: the bytes there afterwards
     Bytes bytes;
   } cases[] = {
       // Three decimals show the default numbers as 0.000, 0.040, ...: the same raw values.
-      {1, {}, 0, u"", 0, {0, 8, 0, 0, 0, 0, 0x0F, 40, 0, 0, 30, 0, 0, 0xE2, 0xFF, 0xFF, 0xD8}},
-      {1, {{111, u"999.999"}}, 0, u"", 2, {0x3F, 0x42, 0x0F, 0x00}},  // the bounds
-      {1, {{122, u"59.999"}, {124, u"-59.999"}}, 0, u"", 7, {0x5F, 0xEA, 0x00, 0xA1, 0x15, 0xFF}},
-      {1, {{111, u"1000.000"}}, 0, u"T180T190", 0, {0, 8, 0, 0, 0, 0}},
-      {1, {{111, u"-99.999"}}, 0, u"", 2, {0x61, 0x79, 0xFE, 0xFF}},
-      {2, {{111, u"-1"}}, 0, u"T180T192", 0, {1, 32, 0, 0, 0, 0}},
+      {1, {}, 0, 0, u"", {0, 8, 0, 0, 0, 0, 0x0F, 40, 0, 0, 30, 0, 0, 0xE2, 0xFF, 0xFF, 0xD8}},
+      {1, {{111, u"999.999"}}, 0, 2, u"", {0x3F, 0x42, 0x0F, 0x00}},  // the bounds
+      {1, {{122, u"59.999"}, {124, u"-59.999"}}, 0, 7, u"", {0x5F, 0xEA, 0x00, 0xA1, 0x15, 0xFF}},
+      {1, {{111, u"1000.000"}}, 0, 0, u"T180T190", {0, 8, 0, 0, 0, 0}},
+      {1, {{111, u"-99.999"}}, 0, 2, u"", {0x61, 0x79, 0xFE, 0xFF}},
+      {2, {{111, u"-1"}}, 0, 0, u"T180T192", {1, 32, 0, 0, 0, 0}},
       // A limit too large: the base before it and the limit's box are written.
-      {0, {{111, u"1.5"}, {124, u"6"}}, 123, u"T181T194", 2, {0x98, 0x3A, 0, 0, 0x0D, 0x90, 1}},
-      {1, {{128, u"60"}}, 127, u"T181T193", 6, {0x07}},  // a box that is off is checked too
+      {0, {{111, u"1.5"}, {124, u"6"}}, 123, 2, u"T181T194", {0x98, 0x3A, 0, 0, 0x0D, 0x90, 1}},
+      {1, {{128, u"60"}}, 127, 6, u"T181T193", {0x07}},  // a box that is off is checked too
       // Factors: sign and rounding, bound, zero; too large; none left.
-      {0, {{132, u"-2.5"}, {133, u"1.0014"}}, 0, u"", 24, {0x07, 0x01, 0xC4, 0x09, 0xE9, 0x03}},
-      {0, {{135, u"59.999"}, {134, u"0"}}, 0, u"", 24, {0x08, 0x00, 0, 0, 0, 0, 0, 0, 0x5F, 0xEA}},
-      {0, {{132, u"60"}}, 0, u"T184", 24, {0x04, 0x00}},
-      {0, {{134, u"abc"}}, 0, u"T185", 24, {0x00, 0x00, 0, 0, 0, 0, 0, 0}},
+      {0, {{132, u"-2.5"}, {133, u"1.0014"}}, 0, 24, u"", {0x07, 0x01, 0xC4, 0x09, 0xE9, 0x03}},
+      {0, {{135, u"59.999"}, {134, u"0"}}, 0, 24, u"", {0x08, 0x00, 0, 0, 0, 0, 0, 0, 0x5F, 0xEA}},
+      {0, {{132, u"60"}}, 0, 24, u"T184", {0x04, 0x00}},
+      {0, {{134, u"abc"}}, 0, 24, u"T185", {0x00, 0x00, 0, 0, 0, 0, 0, 0}},
       // Pair values: at least 10 raw units apart while pair 2 is on.
-      {0, {{152, u"1"}, {154, u"1.0009"}}, 153, u"T183", 52, {0x10, 0x27, 0, 0, 0x19}},
-      {0, {{152, u"1"}, {154, u"1.001"}}, 153, u"", 52, {0x10, 0x27, 0, 0, 0x1A, 0x27, 0, 0, 1}},
-      {0, {{152, u"-1"}, {154, u"-1"}}, 0, u"", 55, {0xFF, 0xF0, 0xD8, 0xFF, 0xFF, 0}},
-      {3, {{154, u"100"}}, 0, u"T182T191", 0, {1, 16}},  // inch, four decimals: out of range
+      {0, {{152, u"1"}, {154, u"1.0009"}}, 153, 52, u"T183", {0x10, 0x27, 0, 0, 0x19}},
+      {0, {{152, u"1"}, {154, u"1.001"}}, 153, 52, u"", {0x10, 0x27, 0, 0, 0x1A, 0x27, 0, 0, 1}},
+      {0, {{152, u"-1"}, {154, u"-1"}}, 0, 55, u"", {0xFF, 0xF0, 0xD8, 0xFF, 0xFF, 0}},
+      {3, {{154, u"100"}}, 0, 0, u"T182T191", {1, 16}},  // inch, four decimals: out of range
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "row " << &c - cases);
@@ -386,6 +378,10 @@ TEST_F(ChannelTest, OkWithoutChangesNeverDriftsAStoredValue) {
       record[60] = static_cast<uint8_t>(n / 3 % 2);
       Put(kRecord3, record);
       FakeControls view = Opened(OpenChannelDialog);
+      if (n % 2 == 1) {  // every other record with its limit boxes flipped: only their bits change
+        for (int k = 0; k < 4; ++k) view[121 + 2 * k].checked = !view[121 + 2 * k].checked;
+        record[6] ^= 0x0F;
+      }
       ASSERT_EQ(ChannelDialogCommand(view, 1, 0).endWith, 1) << v;
       ASSERT_EQ(Image(kRecord3, kRecord3 + 80), record) << "code " << int(code[1]) << " " << v;
     }
@@ -413,9 +409,7 @@ TEST_F(GeneralTest, OpeningFillsEveryListAndFollowsTheModuleType) {
   EXPECT_EQ(v[130].text, u"T250 :  T251");
   // Lists: their length, one item, the selection.
   const struct {
-    int id;
-    size_t size;
-    int item;
+    int id, size, item;
     std::u16string text;
     int selected;
   } lists[] = {
@@ -427,7 +421,7 @@ TEST_F(GeneralTest, OpeningFillsEveryListAndFollowsTheModuleType) {
       {181, 256, 5, u"1 h  15 min", 5}, {181, 256, 255, u"63 h  45 min", 5},
   };
   for (const auto& l : lists) {
-    EXPECT_EQ(v[l.id].items.size(), l.size) << l.id;
+    EXPECT_EQ(v[l.id].items.size(), size_t(l.size)) << l.id;
     EXPECT_EQ(v[l.id].items.at(l.item), l.text) << l.id;
     EXPECT_EQ(v[l.id].selection, l.selected) << l.id;
   }
@@ -470,8 +464,7 @@ TEST_F(GeneralTest, OkWritesEverySettingWithItsBitRules) {
   struct Case {
     std::vector<std::pair<int, int>> picks;
     std::vector<std::pair<int, std::u16string>> texts;
-    uint8_t resolution;  // of channel 1
-    uint32_t address;    // where the bytes change to these; nothing else changes
+    uint32_t resolution, address;  // of channel 1; where the bytes change (nothing else does)
     Bytes bytes;
   } cases[] = {
       {{}, {}, 16, 259, {0x31, 0x42, 0xA4, 0x18, 0x50, 0x60, 0x01, 0x4A, 0xDC, 0x05}},
@@ -494,7 +487,7 @@ TEST_F(GeneralTest, OkWritesEverySettingWithItsBitRules) {
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "row " << &c - cases);
     Put(0, start);
-    Put(385, {c.resolution});
+    Put(385, {static_cast<uint8_t>(c.resolution)});
     FakeControls v = Opened(OpenGeneralDialog);
     EXPECT_EQ(v[131].selection, 8);
     EXPECT_TRUE(v[132].shown);
@@ -516,17 +509,14 @@ TEST_F(GeneralTest, OkWritesEverySettingWithItsBitRules) {
 TEST_F(GeneralTest, ReactionsShowHideAndEnableTheirControls) {
   const struct {
     int dialog, id, value, control;
-    bool shows, on;  // shows: the control's visibility follows, else whether it is enabled
+    int shows, on;  // shows: the control's visibility follows, else whether it is enabled
   } reactions[] = {
-      {11, 121, 0, 122, false, false}, {11, 153, 1, 154, false, true},
-      {11, 141, 3, 160, true, true},   {11, 141, 0, 160, true, false},
-      {12, 101, 0, 103, true, false},  {12, 101, 1, 103, true, true},
-      {12, 113, 3, 119, true, true},   {12, 115, 0, 119, true, true},
-      {12, 113, 0, 119, true, false},  {12, 131, 8, 132, true, true},
-      {12, 131, 2, 132, true, false},  {12, 142, 1, 143, true, true},
-      {12, 142, 0, 143, true, false},  {12, 181, 1, 189, false, true},
-      {12, 181, 0, 189, false, false}, {12, 170, 1, 171, false, true},
-      {12, 172, 0, 173, false, false},
+      {11, 121, 0, 122, 0, 0}, {11, 153, 1, 154, 0, 1}, {11, 141, 3, 160, 1, 1},
+      {11, 141, 0, 160, 1, 0}, {12, 101, 0, 103, 1, 0}, {12, 101, 1, 103, 1, 1},
+      {12, 113, 3, 119, 1, 1}, {12, 115, 0, 119, 1, 1}, {12, 113, 0, 119, 1, 0},
+      {12, 131, 8, 132, 1, 1}, {12, 131, 2, 132, 1, 0}, {12, 142, 1, 143, 1, 1},
+      {12, 142, 0, 143, 1, 0}, {12, 181, 1, 189, 0, 1}, {12, 181, 0, 189, 0, 0},
+      {12, 170, 1, 171, 0, 1}, {12, 172, 0, 173, 0, 0},
   };
   FakeControls channel = Opened(OpenChannelDialog), general = Opened(OpenGeneralDialog);
   for (const auto& r : reactions) {
@@ -536,7 +526,8 @@ TEST_F(GeneralTest, ReactionsShowHideAndEnableTheirControls) {
     const CommandOutcome outcome =
         r.dialog == 11 ? ChannelDialogCommand(v, r.id, 1) : GeneralDialogCommand(v, r.id, 1);
     EXPECT_EQ(outcome.handled, r.dialog == 11 || r.id == 170 || r.id == 172) << r.id;
-    EXPECT_EQ(r.shows ? v[r.control].shown : v[r.control].enabled, r.on) << r.id << " " << r.value;
+    EXPECT_EQ(r.shows ? v[r.control].shown : v[r.control].enabled, r.on == 1)
+        << r.id << " " << r.value;
   }
   EXPECT_FALSE(ChannelDialogCommand(channel, 999, 0).handled);
   const Bytes before = Image(0, 1024);
