@@ -320,6 +320,7 @@ TEST_F(ChannelTest, OkChecksEachFieldInTurnAndStoresExactBytes) {
       {0, {{132, u"-2.5"}, {133, u"1.0014"}}, 0, 24, u"", {0x07, 0x01, 0xC4, 0x09, 0xE9, 0x03}},
       {0, {{135, u"59.999"}, {134, u"0"}}, 0, 24, u"", {0x08, 0x00, 0, 0, 0, 0, 0, 0, 0x5F, 0xEA}},
       {0, {{132, u"60"}}, 0, 24, u"T184", {0x04, 0x00}},
+      {0, {{132, std::u16string(97, u' ') + u"60"}}, 0, 24, u"T184", {0x04}},  // read whole
       {0, {{134, u"abc"}}, 0, 24, u"T185", {0x00, 0x00, 0, 0, 0, 0, 0, 0}},
       // Pair values: at least 10 raw units apart while pair 2 is on.
       {0, {{152, u"1"}, {154, u"1.0009"}}, 153, 52, u"T183", {0x10, 0x27, 0, 0, 0x19}},
@@ -413,6 +414,7 @@ TEST_F(GeneralTest, OpeningFillsEveryListAndFollowsTheModuleType) {
     std::u16string text;
     int selected;
   } lists[] = {
+      {101, 2, 0, T(211), -1},          {119, 2, 0, T(228), 0},
       {103, 250, 249, u"250 um", 11},   {131, 9, 7, u"5.000 mm / 0.5000 inch", 0},
       {131, 9, 8, T(256), 0},           {134, 3, 2, T(255), 1},
       {142, 31, 30, u"T261 :  30", 5},  {143, 2, 1, T(263), 0},
@@ -475,6 +477,7 @@ TEST_F(GeneralTest, OkWritesEverySettingWithItsBitRules) {
       // Scale item 3, style 2, own scale of three decimals; own scale capped.
       {{{131, 3}, {134, 2}}, {{132, u"-2"}}, 8, 266, {0x83, 0xD0, 0x07}},
       {{}, {{132, u"70"}}, 32, 266, {0x4A, 0x5F, 0xEA}},
+      {{{134, 0}}, {}, 16, 266, {0x0A}},
       {{{142, 30}, {143, 1}, {146, 1}, {148, 1}, {149, 0}}, {}, 16, 269, {0xBE, 0x20, 0x81, 0x20}},
       // Signed values (-1048577 keeps its low 21 bits), micrometre, interval, two-way and flag.
       {{{170, 1}}, {{171, u" -1048577x"}}, 16, 279, {0xFF, 0xFF, 0x8F}},
