@@ -1,49 +1,27 @@
-// Texts of any content and length, with every brand number: the lookup ends, stays inside its
-// 1000-character buffer, and leaves no maker or model word where the brand has a name for it.
+// Language DLL texts of any content and length, with every brand number: the lookup ends, stays
+// inside its 1000-character buffer, and leaves no maker or model word where the brand has a name
+// for it. First byte: the brand; then one character per byte, 0xFF standing for one beyond 8 bits.
 #include <cstdlib>
 #include <string>
 
 #include "../unit/fake_lang.h"
 #include "lang/text_lookup.h"
 
-using namespace s470;
-
-namespace {
-
-void Check(bool ok) {
-  if (!ok) std::abort();
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  using namespace s470;
   if (size < 1) return 0;
-  // First byte: the brand; the rest: one character per byte (so the words are easy to reach),
-  // with byte 0xFF standing for a character beyond 8 bits.
-  const uint16_t brand = data[0];
   std::u16string text;
-  for (size_t i = 1; i < size; ++i) {
-    if (data[i] == 0) continue;
-    text.push_back(data[i] == 0xFF ? u'\x0152' : data[i]);
-  }
+  for (size_t i = 1; i < size; ++i)
+    if (data[i] != 0) text.push_back(data[i] == 0xFF ? u'\x0152' : data[i]);
   FakeLang lang;
   lang.texts[1] = text;
-  SetBrand(brand);
+  SetBrand(data[0]);
   const std::u16string result = GetText(1);
-  if (brand == 0) {
-    Check(result == text);
-  } else {
-    Check(result.size() < kTextBufferSize);
-    if (brand == 1 || brand == 3) {
-      // Their words hold none of the maker's and model's letters, so nothing can be left over.
-      Check(result.find(u"ORV") == std::u16string::npos);
-      Check(result.find(u"Ornex") == std::u16string::npos);
-      Check(result.find(u"S470") == std::u16string::npos);
-    }
-    if (text.size() < kTextBufferSize && text.find(u"ORV") == std::u16string::npos &&
-        text.find(u"Ornex") == std::u16string::npos && text.find(u"S470") == std::u16string::npos)
-      Check(result == text);
-  }
   SetBrand(0);
+  bool ok = data[0] == 0 ? result == text : result.size() < kTextBufferSize;
+  // Brands 1 and 3 have words with none of the maker's and model's letters: nothing is left over.
+  for (const char16_t* word : {u"ORV", u"Ornex", u"S470"})
+    if ((data[0] == 1 || data[0] == 3) && result.find(word) != std::u16string::npos) ok = false;
+  if (!ok) std::abort();
   return 0;
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -9,6 +10,7 @@
 #include "api/call_frame.h"
 #include "colours/colour_platform.h"
 #include "fake_lang.h"
+#include "lang/text_lookup.h"
 #include "test_helpers.h"
 
 namespace s470 {
@@ -32,14 +34,8 @@ Bytes Wide16(const std::string& text, size_t tail) {
   return b;
 }
 
-// A copy of exactly the data's length, so a read past it is a fault the sanitizers see.
-std::pair<Colour, bool> Parse(Bytes exact) {
-  bool wide = false;
-  const Colour colour = ParseColourText(exact.data(), exact.size(), &wide);
-  return {colour, wide};
-}
-
-// Red, green and blue each ended by a blank; a zero byte met on the way marks a wide text.
+// Red, green and blue each ended by a blank; a zero byte met on the way marks a wide text. The
+// data is a copy of exactly its length, so a read past it is a fault the sanitizers see.
 TEST(ColourText, ParsesTheComponentsAndStaysInsideTheData) {
   Bytes longText(1000, '0');  // nothing past 1000 bytes is looked at
   for (uint8_t b : ToBytes(" 5 6 ")) longText.push_back(b);
@@ -63,25 +59,20 @@ TEST(ColourText, ParsesTheComponentsAndStaysInsideTheData) {
       // Without its last blank, a wide text runs into its NUL: the zero byte after the
       // stepped-over one is taken as a digit (5 * 10 + 0 - '0' = 2).
       {Wide16("12 34 5", 1), 0x02220C, true},
-      // Hostile texts: characters other than digits count with their distance from '0'; no
-      // blanks is one endless red field.
+      // Hostile texts: characters other than digits count with their distance from '0'.
       {ToBytes("A 0 0 "), 17, false},     // 'A' - '0'
       {ToBytes("-1 0 0 "), 0xE3, false},  // (-3) * 10 + 1, low 8 bits
-      {Bytes(1000, '9'), 0xFF, false},  // 10^1000 - 1 is 255 modulo 256
       {longText, 0, false},
   };
-  for (const auto& c : cases)
-    EXPECT_EQ(Parse(c.data), std::make_pair(c.colour, c.wide)) << Text(c.data).substr(0, 20);
-}
-
-TEST(ColourText, WrittenAsDecimalsEachFollowedByABlankAndReadBack) {
-  EXPECT_EQ(ColourText(0x12030201), "1 2 3 ");  // bits 24 to 31 are not part of the colour
-  EXPECT_EQ(ColourText(0x64090A), "10 9 100 ");
-  for (Colour v = 0; v < 256; ++v) {
-    const Colour colour = v | (255 - v) << 8 | (v * 7 % 256) << 16;
-    EXPECT_EQ(Parse(Narrow8(ColourText(colour))).first, colour);
-    EXPECT_EQ(Parse(Wide16(ColourText(colour), 1)).first, colour);
+  for (const auto& c : cases) {
+    const Bytes exact = c.data;
+    bool wide = false;
+    EXPECT_EQ(ParseColourText(exact.data(), exact.size(), &wide), c.colour) << Text(c.data).substr(0, 20);
+    EXPECT_EQ(wide, c.wide) << Text(c.data).substr(0, 20);
   }
+  // Written as decimals each followed by a blank; bits 24 to 31 are not part of the colour.
+  EXPECT_EQ(ColourText(0x12030201), "1 2 3 ");
+  EXPECT_EQ(ColourText(0x64090A), "10 9 100 ");
 }
 
 TEST(ColourRule, RoleOfEachControlColourMessage) {
@@ -106,12 +97,10 @@ class ColoursTest : public ::testing::Test {
   }
   void TearDown() override { SetFakeNtPlatform(true); }
 
-  void Add(const std::u16string& name, const Bytes& data) {
-    lang_.registry[kKey].push_back({name, FakeLang::RegValue{kRegSz, data}});
-  }
-  size_t ValueCount() { return lang_.registry[kKey].size(); }
+  std::vector<std::pair<std::u16string, FakeLang::RegValue>>& Values() { return lang_.registry[kKey]; }
+  void Add(const std::u16string& name, const Bytes& data) { Values().push_back({name, {kRegSz, data}}); }
   const Bytes* Value(const std::u16string& name) {
-    for (const auto& [n, v] : lang_.registry[kKey])
+    for (const auto& [n, v] : Values())
       if (n == name) return &v.data;
     return nullptr;
   }
@@ -120,20 +109,15 @@ class ColoursTest : public ::testing::Test {
     GetColour(role, &got.first, &got.second);
     return got;
   }
-  // The colours of the roles, and a brush of that colour for exactly the roles that have one.
-  void ExpectColours(const std::vector<std::pair<int16_t, Colour>>& want) {
-    int brushes = 0;
-    for (const auto& [role, colour] : want) {
+  // Roles 0 to 7 (the defaults but for `changed`) and the changed roles have their colours, and
+  // a brush of that colour; no other brush is alive.
+  void ExpectColours(std::map<int16_t, Colour> changed = {}) {
+    for (int16_t role = 0; role < 8; ++role) changed.insert({role, kDefaults[role]});
+    for (const auto& [role, colour] : changed) {
       EXPECT_EQ(Get(role).first, colour) << role;
       EXPECT_EQ(FakeBrushColour(Get(role).second), colour) << role;
-      ++brushes;
     }
-    EXPECT_EQ(FakeBrushes().alive, brushes);
-  }
-  std::vector<std::pair<int16_t, Colour>> Defaults() {
-    std::vector<std::pair<int16_t, Colour>> d;
-    for (int16_t role = 0; role < 8; ++role) d.push_back({role, kDefaults[role]});
-    return d;
+    EXPECT_EQ(FakeBrushes().alive, static_cast<int>(changed.size()));
   }
   void ExpectAllBrushesGone() {
     const FakeBrushCounts counts = FakeBrushes();
@@ -155,18 +139,20 @@ TEST_F(ColoursTest, NoKeyGivesTheDefaultsSavedAs8BitOrOnNtWideWithOneByteOfTheNu
     SetFakeNtPlatform(nt);
     LoadColours();
     EXPECT_EQ(GetWideRegistryFlag(), nt ? 1 : 0);
-    ExpectColours(Defaults());
+    ExpectColours();
     SaveColours();
-    ASSERT_EQ(ValueCount(), 8u);
+    ASSERT_EQ(Values().size(), 8u);
     for (int role = 0; role < 8; ++role) {
-      EXPECT_EQ(lang_.registry[kKey][role].first, u"COLOR 0" + std::u16string(1, char16_t(u'0' + role)));
-      EXPECT_EQ(lang_.registry[kKey][role].second.type, kRegSz);
-      EXPECT_EQ(lang_.registry[kKey][role].second.data, nt ? Wide16(texts[role], 1) : Narrow8(texts[role]));
+      EXPECT_EQ(Values()[role].first, u"COLOR 0" + std::u16string(1, char16_t(u'0' + role)));
+      EXPECT_EQ(Values()[role].second.type, kRegSz);
+      EXPECT_EQ(Values()[role].second.data, nt ? Wide16(texts[role], 1) : Narrow8(texts[role]));
     }
     ExpectAllBrushesGone();
   }
 }
 
+// Values that name a role give its colour and are saved back unchanged; all others are ignored
+// and kept.
 TEST_F(ColoursTest, StoredColoursAreUsedAndSavedBackUnchanged) {
   Add(u"COLOR 00", Narrow8("9 8 7 "));
   Add(u"COLOR 05", Narrow8("0 0 255 "));
@@ -177,14 +163,14 @@ TEST_F(ColoursTest, StoredColoursAreUsedAndSavedBackUnchanged) {
   // Two values for one role: the last counts and no brush is left behind.
   Add(u"COLOR 04", Narrow8("1 1 1 "));
   Add(u"COLOR 04 old", Narrow8("2 2 2 "));
+  const Bytes junk = Narrow8("9 9 9 ");
+  const std::u16string others[] = {u"COLOR 7x", u"COLOR x7", u"COLOR 42", u"COLOR 20", u"COLOR 99",
+                                   u"COLOR 5", u"COLOR ", u"COLOR05", u"color 05", u"COLOUR 05",
+                                   u"XCOLOR 05", u"", u"COLOR \x0665\x0660"};
+  for (const auto& name : others) Add(name, junk);
   LoadColours();
   EXPECT_EQ(lang_.closedKeys, 1);
-  auto want = Defaults();
-  want[0].second = 0x070809;
-  want[4].second = 0x020202;
-  want[5].second = 0xFF0000;
-  want.push_back({19, 0x030201});
-  ExpectColours(want);
+  ExpectColours({{0, 0x070809}, {4, 0x020202}, {5, 0xFF0000}, {19, 0x030201}});
   EXPECT_EQ(Get(11), (std::pair<Colour, Brush>{0, 0}));
   EXPECT_EQ(GetWideRegistryFlag(), 0);
   SaveColours();
@@ -193,7 +179,9 @@ TEST_F(ColoursTest, StoredColoursAreUsedAndSavedBackUnchanged) {
   EXPECT_EQ(*Value(u"COLOR 19"), Narrow8("1 2 3 "));
   EXPECT_EQ(Value(u"Path")->size(), 800u);
   EXPECT_EQ(*Value(u"COLOR 04"), Narrow8("2 2 2 "));
-  EXPECT_EQ(ValueCount(), 8u + 1 + 2);  // and "Path", "COLOR 04 old"
+  EXPECT_EQ(*Value(u"COLOR 07"), Narrow8("212 208 200 "));
+  for (const auto& name : others) EXPECT_EQ(*Value(name), junk);
+  EXPECT_EQ(Values().size(), 8u + 1 + 2 + std::size(others));  // and "Path", "COLOR 04 old"
   EXPECT_EQ(lang_.closedKeys, 2);
   ExpectAllBrushesGone();
 
@@ -204,7 +192,7 @@ TEST_F(ColoursTest, StoredColoursAreUsedAndSavedBackUnchanged) {
   EXPECT_EQ(Get(19), (std::pair<Colour, Brush>{0x030201, 0}));
   SaveColours();
   EXPECT_EQ(Value(u"COLOR 19"), nullptr);
-  EXPECT_EQ(ValueCount(), 8u);
+  EXPECT_EQ(Values().size(), 8u);
 }
 
 TEST_F(ColoursTest, WideDataOnANonNtPlatformMakesEveryValueWideForThisCall) {
@@ -215,26 +203,11 @@ TEST_F(ColoursTest, WideDataOnANonNtPlatformMakesEveryValueWideForThisCall) {
   SaveColours();
   EXPECT_EQ(*Value(u"COLOR 02"), Wide16("1 2 3 ", 1));
   EXPECT_EQ(*Value(u"COLOR 00"), Wide16("255 255 242 ", 1));
-  lang_.registry[kKey].clear();
+  Values().clear();
   LoadColours();
   EXPECT_EQ(GetWideRegistryFlag(), 0);
   SaveColours();
   EXPECT_EQ(*Value(u"COLOR 02"), Narrow8("240 233 208 "));  // defaults, 8-bit again
-}
-
-TEST_F(ColoursTest, NamesThatAreNoRoleAreIgnoredAndKept) {
-  const Bytes junk = Narrow8("9 9 9 ");
-  const std::u16string names[] = {u"COLOR 7x", u"COLOR x7", u"COLOR 42", u"COLOR 20", u"COLOR 99",
-                                  u"COLOR 5", u"COLOR ", u"COLOR05", u"color 05", u"COLOUR 05",
-                                  u"XCOLOR 05", u"", u"COLOR \x0665\x0660"};
-  for (const auto& name : names) Add(name, junk);
-  LoadColours();
-  ExpectColours(Defaults());
-  SaveColours();
-  EXPECT_EQ(ValueCount(), std::size(names) + 8u);
-  for (const auto& name : names) EXPECT_EQ(*Value(name), junk);
-  EXPECT_EQ(*Value(u"COLOR 07"), Narrow8("212 208 200 "));
-  ExpectAllBrushesGone();
 }
 
 TEST_F(ColoursTest, KeyThatCannotBeCreatedWritesNothingAndStillDeletesTheBrushes) {
@@ -252,28 +225,32 @@ TEST_F(ColoursTest, KeyThatCannotBeCreatedWritesNothingAndStillDeletesTheBrushes
   SaveColours();
 }
 
-// The call frame loads the colours before the work and saves them after it, also when it throws.
+// The call frame takes the language and the brand from the low two bytes, and loads the colours
+// before the work and saves them after it, also when it throws.
 TEST_F(ColoursTest, CallFrameBracketsTheWorkWithTheColours) {
   Add(u"COLOR 05", Narrow8("0 0 255 "));
-  bool ran = false;
-  const int16_t result = RunCallFrame(nullptr, 0x0301, 9, [&]() -> int16_t {
-    ran = true;
+  int ran = 0;
+  const int16_t result = RunCallFrame(nullptr, 0xABCD0307, 9, [&]() -> int16_t {
+    ++ran;
     EXPECT_EQ(Get(5).first, 0xFF0000u);
     EXPECT_NE(Get(1).second, 0u);
-    EXPECT_EQ(ValueCount(), 1u);  // nothing saved yet
+    EXPECT_EQ(Values().size(), 1u);  // nothing saved yet
     return 4;
   });
-  EXPECT_TRUE(ran);
+  EXPECT_EQ(ran, 1);
   EXPECT_EQ(result, 4);
-  EXPECT_EQ(lang_.language, 1);
-  EXPECT_EQ(ValueCount(), 8u);
+  EXPECT_EQ(lang_.language, 7);
+  EXPECT_EQ(GetBrand(), 3);  // until the next call
+  EXPECT_EQ(Values().size(), 8u);
   EXPECT_EQ(*Value(u"COLOR 05"), Narrow8("0 0 255 "));
   ExpectAllBrushesGone();
 
   lang_.registry.clear();
   EXPECT_THROW(RunCallFrame(nullptr, 0x0001, 1, []() -> int16_t { throw std::runtime_error("x"); }),
                std::runtime_error);
-  EXPECT_EQ(ValueCount(), 8u);
+  EXPECT_EQ(lang_.language, 1);
+  EXPECT_EQ(GetBrand(), 0);
+  EXPECT_EQ(Values().size(), 8u);
   ExpectAllBrushesGone();
 }
 

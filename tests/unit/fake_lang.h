@@ -1,5 +1,5 @@
-// A Language DLL double for native tests: texts by number, recorded message boxes and window
-// texts, and an in-memory registry.
+// A Language DLL double for native tests: texts by number, recorded message boxes and an
+// in-memory registry. Window texts are not kept.
 #pragma once
 
 #include <cstring>
@@ -35,8 +35,6 @@ class FakeLang : public LangApi {
 
   std::map<int, std::u16string> texts;        // what GetStr gives; missing numbers give null
   std::vector<Box> boxes;                     // every message box, in order
-  std::map<Window, std::u16string> windowTexts;  // last text set on each window
-  std::vector<std::pair<Window, std::u16string>> textLog;  // every SetText, in order
   int language = -1;
   // Registry: key path -> ordered values (name, value). Key present = key exists.
   std::map<std::u16string, std::vector<std::pair<std::u16string, RegValue>>> registry;
@@ -52,17 +50,10 @@ class FakeLang : public LangApi {
     scratch_ = it->second;
     return scratch_.c_str();
   }
-  void SetText(Window window, const char16_t* text) override {
-    windowTexts[window] = text;
-    textLog.emplace_back(window, text);
-  }
-  int GetTextOf(Window window, char16_t* buffer, int capacity) override {
-    if (capacity <= 0) return 0;
-    const std::u16string& t = windowTexts[window];
-    const int n = std::min<int>(static_cast<int>(t.size()), capacity - 1);
-    std::memcpy(buffer, t.data(), n * sizeof(char16_t));
-    buffer[n] = 0;
-    return n;
+  void SetText(Window, const char16_t*) override {}
+  int GetTextOf(Window, char16_t* buffer, int capacity) override {
+    if (capacity > 0) buffer[0] = 0;
+    return 0;
   }
   intptr_t OpenDialog(Window, int, void*) override { return -1; }
   Window CreateModeless(Window, int, void*) override { return nullptr; }
