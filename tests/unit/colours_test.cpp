@@ -130,23 +130,29 @@ class ColoursTest : public ::testing::Test {
   FakeLang lang_;
 };
 
-TEST_F(ColoursTest, NoKeyGivesTheDefaultsSavedAs8BitOrOnNtWideWithOneByteOfTheNul) {
+// Without stored colours the defaults are used and saved: as 8-bit text, or as wide text with one
+// byte of its NUL on NT and on any platform where the registry held a wide value in this call.
+TEST_F(ColoursTest, DefaultsAreSavedAs8BitOrWideWithOneByteOfTheNul) {
   const char* texts[8] = {"255 255 242 ", "240 233 208 ", "240 233 208 ", "0 0 0 ",
                           "0 0 0 ",       "255 255 242 ", "212 208 200 ", "212 208 200 "};
-  for (bool nt : {false, true}) {
-    SCOPED_TRACE(nt ? "NT" : "9x");
+  const struct {
+    const char* what;
+    bool nt, wideValue;
+  } cases[] = {{"9x, a wide value", false, true}, {"9x", false, false}, {"NT", true, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
     lang_.registry.clear();
-    SetFakeNtPlatform(nt);
+    if (c.wideValue) Add(u"COLOR 02", Wide16("240 233 208 ", 2));
+    SetFakeNtPlatform(c.nt);
     LoadColours();
-    EXPECT_EQ(GetWideRegistryFlag(), nt ? 1 : 0);
+    const bool wide = c.nt || c.wideValue;
+    EXPECT_EQ(GetWideRegistryFlag(), wide ? 1 : 0);
     ExpectColours();
     SaveColours();
     ASSERT_EQ(Values().size(), 8u);
-    for (int role = 0; role < 8; ++role) {
-      EXPECT_EQ(Values()[role].first, u"COLOR 0" + std::u16string(1, char16_t(u'0' + role)));
-      EXPECT_EQ(Values()[role].second.type, kRegSz);
-      EXPECT_EQ(Values()[role].second.data, nt ? Wide16(texts[role], 1) : Narrow8(texts[role]));
-    }
+    for (const auto& value : Values()) EXPECT_EQ(value.second.type, kRegSz);
+    for (char16_t role = 0; role < 8; ++role)
+      EXPECT_EQ(*Value(u"COLOR 0" + std::u16string(1, u'0' + role)), wide ? Wide16(texts[role], 1) : Narrow8(texts[role]));
     ExpectAllBrushesGone();
   }
 }
@@ -193,21 +199,6 @@ TEST_F(ColoursTest, StoredColoursAreUsedAndSavedBackUnchanged) {
   SaveColours();
   EXPECT_EQ(Value(u"COLOR 19"), nullptr);
   EXPECT_EQ(Values().size(), 8u);
-}
-
-TEST_F(ColoursTest, WideDataOnANonNtPlatformMakesEveryValueWideForThisCall) {
-  Add(u"COLOR 02", Wide16("1 2 3 ", 2));
-  LoadColours();
-  EXPECT_EQ(GetWideRegistryFlag(), 1);
-  EXPECT_EQ(Get(2).first, 0x030201u);
-  SaveColours();
-  EXPECT_EQ(*Value(u"COLOR 02"), Wide16("1 2 3 ", 1));
-  EXPECT_EQ(*Value(u"COLOR 00"), Wide16("255 255 242 ", 1));
-  Values().clear();
-  LoadColours();
-  EXPECT_EQ(GetWideRegistryFlag(), 0);
-  SaveColours();
-  EXPECT_EQ(*Value(u"COLOR 02"), Narrow8("240 233 208 "));  // defaults, 8-bit again
 }
 
 TEST_F(ColoursTest, KeyThatCannotBeCreatedWritesNothingAndStillDeletesTheBrushes) {
