@@ -15,9 +15,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (colour > 0xFFFFFF) std::abort();
   if (wide && std::memchr(data, 0, std::min<size_t>(size, 1000)) == nullptr) std::abort();
   const std::string text = ColourText(colour);
+  const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
   bool textWide = false;
-  if (ParseColourText(reinterpret_cast<const uint8_t*>(text.data()), text.size(), &textWide) != colour || textWide)
-    std::abort();
+  if (ParseColourText(bytes, text.size(), &textWide) != colour || textWide) std::abort();
   const std::string name(reinterpret_cast<const char*>(data), std::min<size_t>(size, 8));
   const int role = ColourRoleOfName(name.c_str());
   if (role < -1 || role >= kColourRoles) std::abort();

@@ -32,7 +32,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   const FirmwareLoad result = LoadFirmwareImage(FromUtf8(path).c_str());
   bool ok = result != FirmwareLoad::kNotLoaded && (result == FirmwareLoad::kEmpty) == file.empty();
-  if (plain && !file.empty()) ok = ok && (result == FirmwareLoad::kLoaded) == read && FlashImage() == image;
+  if (plain && !file.empty())
+    ok = ok && (result == FirmwareLoad::kLoaded) == read && FlashImage() == image;
   ok = ok && CloseFileSlot(kFirmwareSlot) == 0;
   std::vector<uint8_t> back(file.size() + 1);
   std::FILE* in = std::fopen(path.c_str(), "rb");

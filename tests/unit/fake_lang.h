@@ -51,10 +51,7 @@ class FakeLang : public LangApi {
     return scratch_.c_str();
   }
   void SetText(Window, const char16_t*) override {}
-  int GetTextOf(Window, char16_t* buffer, int capacity) override {
-    if (capacity > 0) buffer[0] = 0;
-    return 0;
-  }
+  int GetTextOf(Window, char16_t*, int) override { return 0; }  // no text kept
   intptr_t OpenDialog(Window, int, void*) override { return -1; }
   Window CreateModeless(Window, int, void*) override { return nullptr; }
   void ComboBoxAdd(Window, const char16_t*) override {}
@@ -73,11 +70,10 @@ class FakeLang : public LangApi {
     return 0;
   }
   long CreateKey(uintptr_t, const char16_t* subkey, const char16_t*, uint32_t, RegKey* key,
-                 uint32_t* disposition) override {
+                 uint32_t*) override {
     if (refuseCreateKey) return 5;  // ERROR_ACCESS_DENIED
     auto& values = registry[subkey];
     *key = &values;
-    if (disposition != nullptr) *disposition = 1;
     return 0;
   }
   long EnumValue(RegKey key, uint32_t index, char16_t* name, uint32_t* nameLength, uint32_t* type,

@@ -87,7 +87,8 @@ TEST_F(TextLookupTest, WordsReplacedByBrandWithinTheBuffer) {
   }
   // Only the exact words are replaced; texts shorter than any word come back unchanged.
   for (uint16_t brand = 0; brand <= 6; ++brand)
-    for (const char16_t* text : {u"orv Orv ORv ornex ORNEX S47 S 470 s470 S4", u"OR", u"S4", u"x", u""}) {
+    for (const char16_t* text :
+         {u"orv Orv ORv ornex ORNEX S47 S 470 s470 S4", u"OR", u"S4", u"x", u""}) {
       lang_.texts[7] = text;
       SetBrand(brand);
       EXPECT_EQ(ToUtf8(GetText(7)), ToUtf8(text)) << brand;
