@@ -83,6 +83,7 @@ TEST_F(FileSlotsTest, OpeningLeavesTheFileAloneAndCloseWritesTheImage) {
                {"longer", longer, kSetupFileSize, cut},
                {"3000-byte file", Bytes(3000, 'a'), kSetupFileSize, fresh},
                {"size 0: not a setup file", Bytes{1, 2, 3, 4, 5}, 0, Bytes{1, 2, 3, 4, 5}},
+               {"empty, size 0", Bytes{}, 0, Bytes{}},
                {"negative size", Bytes{1, 2, 3, 4, 5}, -7500, Bytes{1, 2, 3, 4, 5}},
                {"other sizes get no word 0", Bytes(2500, 0x11), 2000, Bytes(2000, 0)}};
   for (const auto& c : cases) {
