@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
 #include <cctype>
 #include <cstdio>
 #include <random>
@@ -250,7 +252,8 @@ TEST_F(FirmwareLoadTest, EmptyMissingAndUnopenableFilesLeaveTheImageAlone) {
 }
 
 // A HEX file of srec_cat, scrambled by the fwscramble tool, loads exactly and unscrambles
-// back; a text the loader cannot use is scrambled all the same, with a warning.
+// back; a text the loader cannot use is scrambled all the same, with a warning; unusable files
+// are refused.
 TEST_F(FirmwareLoadTest, HexFilesScrambledByTheToolLoadExactlyOrAreWarnedAbout) {
   const Bytes all = RandomBytes(rng_, kFlashImageSize);
   const std::string bin = dir_.Path("all.bin"), hex = dir_.Path("made.hex"),
@@ -292,6 +295,25 @@ TEST_F(FirmwareLoadTest, HexFilesScrambledByTheToolLoadExactlyOrAreWarnedAbout) 
     ExpectFileUnchanged();
     ASSERT_EQ(std::system((tool + "unscramble '" + path_ + "' '" + back + "'").c_str()), 0);
     EXPECT_EQ(ReadFileBytes(back), made);
+  }
+  // Input that cannot be read and output that cannot be made: status 2 (unusable files), one
+  // line, and nothing written.
+  WriteFileBytes(hex, ToBytes(kEndRecord));
+  WriteFileBytes(back, {1, 2, 3});
+  const std::string missing = dir_.Path("missing.bin"), noFolder = dir_.Path("no/out.bin");
+  const struct {
+    std::string args, err;
+  } failures[] = {
+      {"unscramble '" + missing + "' '" + back + "'",
+       "fwscramble: cannot open " + missing + ": No such file or directory\n"},
+      {"scramble '" + hex + "' '" + noFolder + "'",
+       "fwscramble: cannot create " + noFolder + ": No such file or directory\n"},
+  };
+  for (const auto& f : failures) {
+    const int status = std::system((tool + f.args + " 2>'" + err + "'").c_str());
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 2) << f.args;
+    EXPECT_EQ(Text(ReadFileBytes(err)), f.err);
+    EXPECT_EQ(ReadFileBytes(back), (Bytes{1, 2, 3}));
   }
 }
 
