@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <map>
 #include <optional>
@@ -39,7 +40,7 @@ TEST(AnalysisReport, VersionsSerialNumbersAndIdentityBlockFields) {
   const uint8_t fields[] = {0, 'A', 'B', 0, 'X'};  // 'X' lies after the end of the name
   std::copy(fields, fields + 5, block + 23);
   const BusModule m = ModuleFromIdentity(block);
-  EXPECT_STREQ(m.name, "AB");
+  EXPECT_EQ(std::string(m.name, sizeof m.name), std::string("AB\0\0\0\0\0\0\0", 9));
   EXPECT_EQ(m.hardware, 0x80 + 32);
   EXPECT_EQ(m.software, 0x80 + 33);
   EXPECT_EQ(m.serial, 0xA4A5A6A7u);  // bytes 36 to 39, the first the highest
@@ -87,10 +88,12 @@ class AnalysisOnBus : public ::testing::Test {
 
   // The fake wire, with the modules answering on it: after the n-th identify comes
   // identifyAnswers[n] (nothing after the last), then noise from noiseAfterMs on if that is set
-  // (the first identify only); after numbering n comes numberAnswers[n], 0x00 if unset.
+  // (the first identify only), the second half of a block secondHalfLateMs after the first;
+  // after numbering n comes numberAnswers[n], 0x00 if unset.
   void StartWire() {
     scope_.emplace(true);
     Wire().echo = true;
+    Wire().phaseMs = phaseMs;
     identifies = 0;
     numbers.clear();
     Wire().onWrite = [this] {
@@ -99,8 +102,12 @@ class AnalysisOnBus : public ::testing::Test {
       if (n < 2 || static_cast<uint8_t>(~w.written[n - 2]) != w.written[n - 1]) return;
       const uint8_t command = w.written[n - 2];
       if (command == 0x02) {
-        if (static_cast<size_t>(identifies) < identifyAnswers.size())
-          w.Arrive(w.nowMs + 1, identifyAnswers[static_cast<size_t>(identifies)]);
+        if (static_cast<size_t>(identifies) < identifyAnswers.size()) {
+          const Bytes& answer = identifyAnswers[static_cast<size_t>(identifies)];
+          const size_t firstHalf = std::min<size_t>(answer.size(), 1 + 24);
+          w.Arrive(w.nowMs + 1, First(answer, firstHalf));
+          w.Arrive(w.nowMs + 1 + secondHalfLateMs, Bytes(answer.begin() + firstHalf, answer.end()));
+        }
         if (identifies++ == 0 && noiseAfterMs >= 0)
           w.Arrive(w.nowMs + noiseAfterMs, Bytes(50, 0x55), 10);
       } else if (command >= 0x40) {
@@ -137,6 +144,8 @@ class AnalysisOnBus : public ::testing::Test {
   std::vector<Bytes> identifyAnswers;
   std::map<int, Bytes> numberAnswers;
   double noiseAfterMs = -1;
+  double secondHalfLateMs = 0;
+  double phaseMs = 0;  // where the bus clock's tick boundaries lie
   int identifies = 0;
   std::vector<int> numbers;  // the numbering commands sent
 
@@ -209,6 +218,20 @@ TEST_F(AnalysisOnBus, FaultyAnswersAreRetriedFiveTimesAfterADrain) {
         TakeFixedMessages(),
         std::vector<std::string>(c.bootMessages, "One QLBus module is in the QLB-bootloader mode"));
     ExpectOneBox(c.report != kOldReport);
+  }
+}
+
+// Each half of the identity block has its own 300 ms: a second half that comes 370 ms after the
+// first (whose bytes take the host some 80 ms of the driven clock to read) is still taken,
+// wherever the ticks fall. With 250 ms for it the module would be lost.
+TEST_F(AnalysisOnBus, SecondHalfOfTheBlockMayComeAlmost300MsLate) {
+  secondHalfLateMs = 370;
+  for (double phase : {0.0, 25.0}) {
+    phaseMs = phase;
+    Run({kAnswerA});
+    EXPECT_EQ(Report(), kLineA) << phase;
+    EXPECT_EQ(identifies, 2);
+    ExpectOneBox(true);
   }
 }
 
