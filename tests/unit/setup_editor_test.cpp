@@ -514,12 +514,12 @@ TEST_F(GeneralTest, ReactionsShowHideAndEnableTheirControls) {
     int dialog, id, value, control;
     int shows, on;  // shows: the control's visibility follows, else whether it is enabled
   } reactions[] = {
-      {11, 121, 0, 122, 0, 0}, {11, 153, 1, 154, 0, 1}, {11, 141, 3, 160, 1, 1},
-      {11, 141, 0, 160, 1, 0}, {12, 101, 0, 103, 1, 0}, {12, 101, 1, 103, 1, 1},
-      {12, 113, 3, 119, 1, 1}, {12, 115, 0, 119, 1, 1}, {12, 113, 0, 119, 1, 0},
-      {12, 131, 8, 132, 1, 1}, {12, 131, 2, 132, 1, 0}, {12, 142, 1, 143, 1, 1},
-      {12, 142, 0, 143, 1, 0}, {12, 181, 1, 189, 0, 1}, {12, 181, 0, 189, 0, 0},
-      {12, 170, 1, 171, 0, 1}, {12, 172, 0, 173, 0, 0},
+      {11, 121, 0, 122, 0, 0}, {11, 153, 1, 154, 0, 1}, {11, 153, 0, 154, 0, 0},
+      {11, 141, 0, 160, 1, 0}, {11, 141, 3, 160, 1, 1}, {12, 101, 0, 103, 1, 0},
+      {12, 101, 1, 103, 1, 1}, {12, 113, 3, 119, 1, 1}, {12, 115, 0, 119, 1, 1},
+      {12, 113, 0, 119, 1, 0}, {12, 131, 8, 132, 1, 1}, {12, 131, 2, 132, 1, 0},
+      {12, 142, 1, 143, 1, 1}, {12, 142, 0, 143, 1, 0}, {12, 181, 1, 189, 0, 1},
+      {12, 181, 0, 189, 0, 0}, {12, 170, 1, 171, 0, 1}, {12, 172, 0, 173, 0, 0},
   };
   FakeControls channel = Opened(OpenChannelDialog), general = Opened(OpenGeneralDialog);
   for (const auto& r : reactions) {
@@ -533,6 +533,10 @@ TEST_F(GeneralTest, ReactionsShowHideAndEnableTheirControls) {
         << r.id << " " << r.value;
   }
   EXPECT_FALSE(ChannelDialogCommand(channel, 999, 0).handled);
+  // OK in dialog 11 stores what the reactions left there: limit 1 off, mode 3.
+  EXPECT_EQ(ChannelDialogCommand(channel, 1, 0).endWith, 1);
+  EXPECT_EQ(GetSlotByte(0, kRecord3 + 6), 0x0E);
+  EXPECT_EQ(GetSlotByte(0, kRecord3 + 42), 3);
   const Bytes before = Image(0, 1024);
   EXPECT_EQ(ChannelDialogCommand(channel, 2, 0).endWith, 2);
   EXPECT_EQ(GeneralDialogCommand(general, 2, 0).endWith, 2);
