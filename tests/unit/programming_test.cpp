@@ -41,13 +41,13 @@ constexpr uint8_t kCellFill = 0x5C;  // the user cells in the module before a ru
 // What the firmware dialog would have shown.
 struct RecordingView final : ProgrammingView {
   std::vector<std::string> statuses, portFailures;
-  std::string identification;
+  std::string identification, typed;  // typed: what the user put into the field instead
   int beeps = 0, pumps = 0;
   std::vector<uint32_t> waits;
   void ShowStatus(const std::string& text) override { statuses.push_back(text); }
   void ShowPortFailure(const std::string& text) override { portFailures.push_back(text); }
   void ShowIdentification(const std::string& text) override { identification = text; }
-  std::string ReadIdentification() override { return identification; }
+  std::string ReadIdentification() override { return typed.empty() ? identification : typed; }
   void Beep() override { ++beeps; }
   void PumpMessages() override { ++pumps; }
   void Wait(uint32_t ms) override { waits.push_back(ms); }
@@ -124,9 +124,11 @@ class ProgrammingOnLine : public ::testing::Test {
   // A run against the module: on the pseudo-terminal, or on the fake wire, where each byte the
   // PC writes reaches the module with the settings it was sent under and the answers arrive at
   // the driven time they are due. `sent` gets the PC's bytes with their line settings.
-  ProgrammingResult Run(BootSim& sim, int choice, bool onPty = false) {
+  ProgrammingResult Run(BootSim& sim, int choice, bool onPty = false,
+                        const std::string& typed = "") {
     line.ClearLog();
     view = RecordingView();
+    view.typed = typed;
     sent.clear();
     std::optional<FakeWireScope> wire;
     if (onPty) {
@@ -227,7 +229,7 @@ TEST_F(ProgrammingOnLine, FullRunsOnBothPathsAndProcessorTypesLeaveTheImageInThe
     int choice, type;
     bool onPty;
     uint32_t serial;
-    std::string shown;
+    std::string shown, typed;             // typed: the serial-number field as the user left it
     std::vector<std::string> firstBytes;  // what the PC sends first
   } cases[] = {
       {1,
@@ -235,19 +237,21 @@ TEST_F(ProgrammingOnLine, FullRunsOnBothPathsAndProcessorTypesLeaveTheImageInThe
        false,
        12345,
        " 00012345",
+       "",
        {"8D 4800 N 2", "8D 4800 N 2", "09 4800 N 2", "0D 4800 N 2", "13 4800 N 2", "00 115200 M 2",
         "81 115200 S 2", "00 115200 M 2", "02 115200 M 2", "FD 115200 M 2", "05 115200 M 2",
         "FA 115200 M 2", "F2 115200 M 2", "0D 115200 M 2", "81 115200 M 2", "7E 115200 M 2"}},
-      {1, 11, false, 123456789, " 123456789", {}},
+      {1, 11, false, 123456789, " 123456789", "7654321", {}},
       {0,
        12,
        true,
        4711,
        " 00004711",
+       "",
        {"0D 4800 E 2", "0D 4800 E 2", "49 4800 E 2", "0D 4800 E 2", "8D 4800 N 2", "8D 4800 N 2",
         "C9 4800 N 2", "8D 4800 N 2", "10 4800 N 2", "0D 4800 N 2", "13 4800 N 2", "C4 4800 N 2",
         "3B 4800 N 2"}},
-      {2, 11, false, 99999999, " 99999999", {}},
+      {2, 11, false, 99999999, " 99999999", "", {}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.choice) + " / " + std::to_string(c.type));
@@ -259,7 +263,8 @@ TEST_F(ProgrammingOnLine, FullRunsOnBothPathsAndProcessorTypesLeaveTheImageInThe
     module.serial = c.serial;
     module.cellFill = kCellFill;
     BootSim sim(line, module);
-    ASSERT_EQ(Run(sim, c.choice, c.onPty), ProgrammingResult::kProgrammed) << view.statuses.back();
+    ASSERT_EQ(Run(sim, c.choice, c.onPty, c.typed), ProgrammingResult::kProgrammed)
+        << view.statuses.back();
 
     FlashGeometry g;
     GeometryOf(c.type, &g);
@@ -267,7 +272,7 @@ TEST_F(ProgrammingOnLine, FullRunsOnBothPathsAndProcessorTypesLeaveTheImageInThe
                  contents.begin() + g.StartAddress() + g.Bytes());
     for (int i = 0; i < 4; ++i)
       wanted[kSerialAddresses[i] - g.StartAddress()] =
-          static_cast<uint8_t>(c.serial >> (24 - 8 * i));
+          static_cast<uint8_t>((c.typed.empty() ? c.serial : std::stoul(c.typed)) >> (24 - 8 * i));
     const Bytes flash = sim.Flash();
     EXPECT_TRUE(Bytes(flash.begin() + g.StartAddress(), flash.end()) == wanted);
     EXPECT_EQ(view.identification, c.shown);
