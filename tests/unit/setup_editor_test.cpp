@@ -521,6 +521,7 @@ TEST_F(GeneralTest, ReactionsShowHideAndEnableTheirControls) {
       {12, 142, 1, 143, 1, 1}, {12, 142, 0, 143, 1, 0}, {12, 181, 1, 189, 0, 1},
       {12, 181, 0, 189, 0, 0}, {12, 170, 1, 171, 0, 1}, {12, 172, 0, 173, 0, 0},
   };
+  Put(kRecord3, {1, 5});  // a code the list does not know: raw integers, no range in messages
   FakeControls channel = Opened(OpenChannelDialog), general = Opened(OpenGeneralDialog);
   for (const auto& r : reactions) {
     FakeControls& v = r.dialog == 11 ? channel : general;
@@ -533,7 +534,11 @@ TEST_F(GeneralTest, ReactionsShowHideAndEnableTheirControls) {
         << r.id << " " << r.value;
   }
   EXPECT_FALSE(ChannelDialogCommand(channel, 999, 0).handled);
-  // OK in dialog 11 stores what the reactions left there: limit 1 off, mode 3.
+  channel[124].text = u"60000";
+  EXPECT_FALSE(ChannelDialogCommand(channel, 1, 0).handled);
+  EXPECT_EQ(channel.messages, Texts{u"T181"});
+  // Mended, OK in dialog 11 stores what the reactions left there: limit 1 off, mode 3.
+  channel[124].text = u"300";
   EXPECT_EQ(ChannelDialogCommand(channel, 1, 0).endWith, 1);
   EXPECT_EQ(GetSlotByte(0, kRecord3 + 6), 0x0E);
   EXPECT_EQ(GetSlotByte(0, kRecord3 + 42), 3);
