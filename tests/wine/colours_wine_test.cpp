@@ -21,12 +21,7 @@ void AddString(const std::string& name, const std::string& text) {
   ASSERT_EQ(code, 0) << output;
 }
 
-// Each value as "<type> <data>"; the eight the system writes for roles 0 to 7 when it has none.
-std::map<std::string, std::string> Values() {
-  std::map<std::string, std::string> texts;
-  for (const auto& [name, entry] : QueryKey(kKey)) texts[name] = entry.type + " " + entry.data;
-  return texts;
-}
+// The eight values the system writes for roles 0 to 7 when it has none.
 const std::map<std::string, std::string> kDefaults = {
     {"COLOR 00", "REG_SZ 255 255 242 "}, {"COLOR 01", "REG_SZ 240 233 208 "},
     {"COLOR 02", "REG_SZ 240 233 208 "}, {"COLOR 03", "REG_SZ 0 0 0 "},
@@ -38,7 +33,7 @@ TEST(ColoursWine, WithoutTheKeyOneExportLeavesTheEightDefaultValues) {
   ASSERT_TRUE(QueryKey(kKey).empty());
   const HostRun run = RunHost(kOneExport, FreshDir("colours-defaults"));
   ASSERT_TRUE(run.ended) << run.output;
-  EXPECT_EQ(Values(), kDefaults);
+  EXPECT_EQ(QueryKey(kKey), kDefaults);
 }
 
 // Stored colours, 8-bit (as a registry written on Windows 9x holds them) or wide, are used and
@@ -53,7 +48,7 @@ TEST(ColoursWine, StoredValuesAreReadInEitherFormAndWrittenBackWide) {
       "\"COLOR 13\"=hex(1):37,20,38,20,39,20,00\n");
   const auto before = QueryKey(kKey);
   ASSERT_EQ(before.count("COLOR 05"), 1u);
-  ASSERT_NE(before.at("COLOR 05").data, "0 0 255 ");  // really 8-bit: not readable as wide text
+  ASSERT_NE(before.at("COLOR 05"), "REG_SZ 0 0 255 ");  // really 8-bit: not readable as wide text
   AddString("COLOR 04", "256 00 0255 ");  // read as 0, 0, 255 and written back in the short form
   AddString("COLOR 12", "1 2 3 ");
   AddString("COLOR 03", "1234567890123456789012345678901234567890");  // no blanks at all
@@ -70,7 +65,7 @@ TEST(ColoursWine, StoredValuesAreReadInEitherFormAndWrittenBackWide) {
   // too. 1234...890 is 210 modulo 256; 210 * 10 + 0 - '0' = 2052 is 4.
   want["COLOR 03"] = "REG_SZ 4 0 0 ";
   // Written as 8-bit bytes, `reg query` would not show these texts.
-  EXPECT_EQ(Values(), want);
+  EXPECT_EQ(QueryKey(kKey), want);
 }
 
 }  // namespace

@@ -13,31 +13,20 @@
 namespace s470::wine {
 namespace {
 
-using Lines = std::vector<std::string>;
-
-const char kAttentionEnglish[] =
+const char kAttention[] =
     "Attention|Please connect the ORV QLBus module to the S470 gauge and switch the gauge on.";
-const char kDoneEnglish[] = "Error|The work on the QLBus is finished.";
-const char kPortFailure[] =
-    "Error|No connection to the ORV module. Please check the cable, the COM port and the power "
-    "supply "
-    "of the S470, then try again.";
+const char kDone[] = "Error|The work on the QLBus is finished.";
+const char kMissing[] = "Error|ORV_DDK.DLL was not found";
 
-// The lines that show the order of what the user saw: boxes, and the stand-in's dialog.
+// The lines that show the order of what the user saw: boxes, and the stand-in's dialog (the
+// script's thread reports it once it is visible, before it presses OK).
 Lines Seen(const HostRun& run) {
   Lines seen;
   for (const auto& l : run.lines) {
     if (l.rfind("MSGBOX ", 0) == 0) seen.push_back(l.substr(7));
-    // The script's thread reports the dialog once it is visible, before it presses OK.
     if (l == "SCRIPT found Device setup") seen.push_back("Device setup");
   }
   return seen;
-}
-
-std::string Owner(const HostRun& run) {
-  for (const auto& l : run.lines)
-    if (l.rfind("owner -> ", 0) == 0) return l.substr(9);
-  return "?";
 }
 
 // A program folder: the host, the product and the Language DLLs, and in place of the
@@ -59,47 +48,21 @@ TEST(ModuleSetupWine, DeviceSetupIsCalledBetweenTheTwoTextsOrReportedMissing) {
     bool plantedInCwd;     // the stand-in also in the current folder
     int port;              // 5 carries the bus; 4 cannot be opened
     const char* language;  // language/brand word
+    int called;            // the language Device_Setup was called with; 0 for no call
     Lines seen;
-    std::string log;  // what Device_Setup logged; "" for no call ("OWNER" is the host's window)
   } cases[] = {
-      {"English",
-       "ddk",
-       false,
-       5,
-       "0x0001",
-       {kAttentionEnglish, "Device setup", kDoneEnglish},
-       "Device_Setup language=1 file=S470.DDK owner=OWNER code= device file=5 bytes\n"},
-      {"German, brand 1",
-       "ddk",
-       false,
-       5,
-       "0x0102",
+      {"English", "ddk", false, 5, "0x0001", 1, {kAttention, "Device setup", kDone}},
+      {"German, brand 1", "ddk", false, 5, "0x0102", 2,
        {"Attention|Bitte das Lumetra-QLBus-Modul an das HL5100-Messgerät anschließen und das "
         "Messgerät einschalten.",
-        "Device setup", "Error|Die Arbeit am QLBus ist beendet."},
-       "Device_Setup language=2 file=S470.DDK owner=OWNER code= device file=5 bytes\n"},
-      {"no DLL",
-       "none",
-       false,
-       5,
-       "0x0001",
-       {kAttentionEnglish, "Error|ORV_DDK.DLL was not found"},
-       ""},
-      {"planted in the current folder only",
-       "none",
-       true,
-       5,
-       "0x0001",
-       {kAttentionEnglish, "Error|ORV_DDK.DLL was not found"},
-       ""},
-      {"DLL without the entry point",
-       "other",
-       false,
-       5,
-       "0x0001",
-       {kAttentionEnglish, "Error|ORV_DDK.DLL does not contain the function Device_Setup"},
-       ""},
-      {"port cannot be opened", "ddk", false, 4, "0x0001", {kAttentionEnglish, kPortFailure}, ""},
+        "Device setup", "Error|Die Arbeit am QLBus ist beendet."}},
+      {"no DLL", "none", false, 5, "0x0001", 0, {kAttention, kMissing}},
+      {"planted in the current folder only", "none", true, 5, "0x0001", 0, {kAttention, kMissing}},
+      {"DLL without the entry point", "other", false, 5, "0x0001", 0,
+       {kAttention, "Error|ORV_DDK.DLL does not contain the function Device_Setup"}},
+      {"port cannot be opened", "ddk", false, 4, "0x0001", 0,
+       {kAttention, "Error|No connection to the ORV module. Please check the cable, the COM port "
+                    "and the power supply of the S470, then try again."}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -109,25 +72,22 @@ TEST(ModuleSetupWine, DeviceSetupIsCalledBetweenTheTwoTextsOrReportedMissing) {
     if (c.plantedInCwd) {
       ASSERT_EQ(std::system(("cp '" + WineBin() + "/ORV_DDK.DLL' '" + dir + "/'").c_str()), 0);
     }
-    const bool dialog = !c.log.empty();
-    std::vector<std::string> commands;
-    if (dialog) {
-      const std::string script = "wait Device setup\nclick 1\n";
-      WriteBytes(dir + "/ok.txt", std::vector<uint8_t>(script.begin(), script.end()));
-      commands = {"--script", "ok.txt"};
-    }
-    commands.insert(commands.end(), {"owner", "qlb", std::to_string(c.port), c.language});
+    WriteBytes(dir + "/ok.txt", ToBytes("wait Device setup\nclick 1\n"));
+    Lines commands = {"owner", "qlb", std::to_string(c.port), c.language};
+    if (c.called != 0) commands.insert(commands.begin(), {"--script", "ok.txt"});
 
     sim::SimLine line(ComLinkPath(5));
     sim::BusSim bus(line);
     bus.Start();
-    const HostRun run = RunHostIn(bin, commands, dir, {"S470_DDK_LOG=ddk.log"});
+    const HostRun run = RunHost(commands, dir, {"S470_DDK_LOG=ddk.log"}, bin);
     bus.Stop();
     ASSERT_TRUE(run.ended) << run.output;
     EXPECT_EQ(Seen(run), c.seen) << run.output;
-    std::string log = c.log;
-    const size_t at = log.find("OWNER");
-    if (at != std::string::npos) log.replace(at, 5, Owner(run));
+    std::string log;
+    for (const auto& l : run.lines)
+      if (c.called != 0 && l.rfind("owner -> ", 0) == 0)
+        log = "Device_Setup language=" + std::to_string(c.called) +
+              " file=S470.DDK owner=" + l.substr(9) + " code= device file=5 bytes\n";
     EXPECT_EQ(Text(ReadBytes(dir + "/ddk.log")), log);
     // The bus start sequence went out before the DLL was looked for; nothing on a dead port.
     EXPECT_EQ(HostBytes(line), c.port == 5 ? kBusStart : Lines{}) << run.output;

@@ -14,17 +14,8 @@ namespace s470::wine {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-using Lines = std::vector<std::string>;
 
-// The host's results ("setup -> 1", ...) in order; and whether every script step found what it
-// waited for.
-Lines Results(const HostRun& run) {
-  Lines results;
-  for (const auto& l : run.lines)
-    if (l.find(" -> ") != std::string::npos && l.rfind("DIALOG ", 0) != 0) results.push_back(l);
-  return results;
-}
-
+// Whether every script step found what it waited for.
 bool ScriptMissedNothing(const HostRun& run) {
   for (const auto& l : run.lines)
     if (l.rfind("SCRIPT no dialog", 0) == 0 || l.rfind("SCRIPT still", 0) == 0) return false;
@@ -68,7 +59,7 @@ TEST(SetupEditorWine, DefaultsAreWrittenOnOkAndCancelRestoresTheFile) {
                                 {"setup", "1", "open", "new.s47", "setup", "1", "close", "open",
                                  "kept.s47", "setup", "1", "close"});
   ASSERT_TRUE(run.ended) << run.output;
-  EXPECT_EQ(Results(run), (Lines{"setup -> 1", "open -> 0", "setup -> 0", "close -> 0", "open -> 0",
+  EXPECT_EQ(run.Results(), (Lines{"setup -> 1", "open -> 0", "setup -> 0", "close -> 0", "open -> 0",
                                  "setup -> 1", "close -> 0"}))
       << run.output;
   EXPECT_TRUE(ScriptMissedNothing(run)) << run.output;
@@ -172,7 +163,7 @@ TEST(SetupEditorWine, GeneralSettingsAreStoredAndCancelGivesBackTheMicrometreVal
                 "click 1\n",
                 {"open", "a.s47", "setup", "1", "close", "open", "b.s47", "setup", "1", "close"});
   ASSERT_TRUE(run.ended) << run.output;
-  EXPECT_EQ(Results(run), (Lines{"open -> 0", "setup -> 0", "close -> 0", "open -> 0", "setup -> 0",
+  EXPECT_EQ(run.Results(), (Lines{"open -> 0", "setup -> 0", "close -> 0", "open -> 0", "setup -> 0",
                                  "close -> 0"}))
       << run.output;
   EXPECT_TRUE(ScriptMissedNothing(run)) << run.output;

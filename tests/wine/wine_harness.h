@@ -11,29 +11,24 @@
 
 namespace s470::wine {
 
+using Lines = std::vector<std::string>;
+
 struct HostRun {
-  int exitCode = -1;
-  std::vector<std::string> lines;        // everything the host printed, in order
-  std::vector<std::string> messageBoxes; // "caption|text" of each box the host answered
-  std::string output;                    // all of it, for failure messages
-  bool ended = false;                    // the host reached its end (it really ran)
+  Lines lines;         // everything the host printed, in order
+  Lines messageBoxes;  // "caption|text" of each box the host answered
+  std::string output;  // all of it, for failure messages
+  bool ended = false;  // the host reached its end (it really ran)
   bool Has(const std::string& line) const;
+  Lines Results() const;  // the results of the host's commands ("read -> 1", ...), in order
 };
 
-std::string WineBuild();   // "win32" or "win64"
-std::string WineBin();     // its folder with s470_pc.dll, the stand-ins, host.exe, notepad.exe
+std::string WineBin();     // the build's folder with s470_pc.dll, the stand-ins, host.exe
 std::string WinePrefix();  // the private prefix of that build
-inline std::string Win64Bin() { return WineBin(); }  // the former name, for tests not yet moved
 
-// Runs host.exe with the commands in `cwd` (created when missing). Extra environment entries
-// ("NAME=value") are added for the run.
-HostRun RunHost(const std::vector<std::string>& commands, const std::string& cwd,
-                const std::vector<std::string>& environment = {});
-
-// The same with host.exe taken from another folder (a copy with DLLs left out, say).
-HostRun RunHostIn(const std::string& bin, const std::vector<std::string>& commands,
-                  const std::string& cwd, const std::vector<std::string>& environment = {});
-
+// Runs host.exe (from `bin`, by default the build's) with the commands in `cwd` (created when
+// missing). Extra environment entries ("NAME=value") are added for the run.
+HostRun RunHost(const Lines& commands, const std::string& cwd, const Lines& environment = {},
+                const std::string& bin = WineBin());
 
 // The path of COM<n> in the prefix's dosdevices, for a simulator's link; makes the prefix first
 // when it is not there yet (making it later would remove the link).
@@ -44,22 +39,19 @@ std::string FreshDir(const std::string& name);
 std::vector<uint8_t> ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 
-// --- Registry of the prefix ---
-
-// Runs `wine reg <arguments>` in the prefix; it sees the live registry of the running server.
-// Returns what it printed; *exitCode gets its exit code.
-std::string WineReg(const std::vector<std::string>& arguments, int* exitCode = nullptr);
-
-struct RegEntry {
-  std::string type;  // "REG_SZ", ...
-  std::string data;  // as `reg query` prints it
-};
-// The values of a key as `reg query` lists them, by name; empty when the key is missing.
-std::map<std::string, RegEntry> QueryKey(const std::string& key);
-
+// Runs `reg <arguments>` in the prefix (the live registry of the running server); its output.
+std::string WineReg(const Lines& arguments, int* exitCode = nullptr);
+// The values of a key as `reg query` lists them: name -> "<type> <data>"; empty when missing.
+std::map<std::string, std::string> QueryKey(const std::string& key);
 // Stops the prefix's server (which writes the registry to disk) and appends `lines` to
-// system.reg, in Wine's own format (keys relative to HKEY_LOCAL_MACHINE). For data that `reg`
-// cannot write, such as 8-bit REG_SZ bytes: hex(1):... is stored as it stands.
+// system.reg, in Wine's own format, for data that `reg` cannot write (8-bit REG_SZ bytes).
 void AppendToMachineRegistry(const std::string& lines);
+
+// What Wine keeps of the Win32 device control block on a pseudo-terminal, read on its slave:
+// flow control and the XON, XOFF and end-of-file characters ("flow IXON xon 21 xoff 23 eof 1a").
+// LeaveDriverSettings puts flow control of every kind and other characters there, as a driver
+// or an earlier program might have left them.
+std::string DriverSettings(const std::string& slavePath);
+void LeaveDriverSettings(const std::string& slavePath);
 
 }  // namespace s470::wine
