@@ -16,7 +16,8 @@ namespace {
 
 COLORREF BrushColour(INT_PTR brush) {
   LOGBRUSH info{};
-  if (GetObjectW(reinterpret_cast<HGDIOBJ>(brush), sizeof info, &info) != sizeof info) return CLR_INVALID;
+  if (GetObjectW(reinterpret_cast<HGDIOBJ>(brush), sizeof info, &info) != sizeof info)
+    return CLR_INVALID;
   return info.lbColor;
 }
 

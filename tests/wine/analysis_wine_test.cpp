@@ -26,15 +26,15 @@ TEST(AnalysisWine, OneModuleIsReportedThroughTheWin32BusPort) {
   std::vector<uint8_t> setup(7500);
   for (size_t i = 0; i < setup.size(); ++i) setup[i] = static_cast<uint8_t>(i * 7 + 3);
   WriteBytes(dir + "/kept.s47", setup);
-  const HostRun run = RunHost({"open", "kept.s47", "threads", "analysis", "8", "0x0001", "threads",
-                               "analysis", "7", "0x0001", "close"},
-                              dir);
+  const HostRun run = RunHost(
+      Words("open kept.s47 threads analysis 8 0x0001 threads analysis 7 0x0001 close"), dir);
   bus.Stop();
   ASSERT_TRUE(run.ended) << run.output;
   EXPECT_EQ(Text(ReadBytes(dir + "/Analysis.txt")),
             "QLB-mc1  /  Hardware = V9.9  /  Software = V0.5  /  Ser.Nr. = 123456789\r\n");
-  EXPECT_EQ(HostBytes(line), Join({kBusStart, kBusIdentify, {"40 115200 M 2", "BF 115200 M 2"},
-                                   kBusIdentify, kBusEnd}));
+  EXPECT_EQ(
+      HostBytes(line),
+      Join({kBusStart, kBusIdentify, {"40 115200 M 2", "BF 115200 M 2"}, kBusIdentify, kBusEnd}));
   EXPECT_EQ(DriverSettings(line.slavePath()), "flow xon 11 xoff 13 eof 1a");
   EXPECT_EQ(run.messageBoxes,
             (Lines{"Attention|The work on the QLBus is finished.",

@@ -40,12 +40,11 @@ TEST(GaugeTransferWine, ReadStoresTheGaugeSetupAndModuleTypeOnComTwoAndTwelve) {
   LeaveDriverSettings(ComLinkPath(2));
   const std::string dir = FreshDir("gauge-read");
   for (const char* f : {"/a.s47", "/b.s47"}) WriteBytes(dir + f, PatternedSetup());
-  const HostRun run = RunHost({"open", "a.s47", "read", "2", "0x0001", "close", "open", "b.s47",
-                               "read", "12", "0x0001", "close"},
-                              dir);
+  const HostRun run =
+      RunHost(Words("open a.s47 read 2 0x0001 close open b.s47 read 12 0x0001 close"), dir);
   ASSERT_TRUE(run.ended) << run.output;
-  EXPECT_EQ(run.Results(), (Lines{"open -> 0", "read -> 0", "close -> 0", "open -> 0", "read -> 0",
-                                  "close -> 0"}))
+  EXPECT_EQ(run.Results(),
+            (Lines{"open -> 0", "read -> 0", "close -> 0", "open -> 0", "read -> 0", "close -> 0"}))
       << run.output;
   EXPECT_TRUE(run.messageBoxes.empty()) << run.output;
   EXPECT_EQ(DriverSettings(ComLinkPath(2)), "flow xon 11 xoff 13 eof 1a");
@@ -65,23 +64,6 @@ TEST(GaugeTransferWine, ReadStoresTheGaugeSetupAndModuleTypeOnComTwoAndTwelve) {
   EXPECT_GT(progress, 0) << run.output;
 }
 
-// Channel records whose bytes +65 and +66 are both 0 get 0x80 at +66 before the transfer, in
-// the setup and in the gauge.
-TEST(GaugeTransferWine, WriteLeavesTheImageInTheGaugeWithChannelDefaults) {
-  GaugeOnCom com3(3, GaugeConfig{}, PatternedGauge(4));
-  const std::string dir = FreshDir("gauge-write");
-  Bytes file = PatternedSetup();
-  SetChannelBytes(file, {{0, 0}, {0, 5}, {1, 0}, {0, 0}, {3, 3}, {0, 0}, {0, 0x7F}, {0, 0}});
-  WriteBytes(dir + "/w.s47", file);
-  const HostRun run = RunHost({"open", "w.s47", "write", "3", "0x0001", "close"}, dir);
-  ASSERT_TRUE(run.ended) << run.output;
-  EXPECT_EQ(run.Results(), (Lines{"open -> 0", "write -> 0", "close -> 0"})) << run.output;
-  EXPECT_TRUE(run.messageBoxes.empty()) << run.output;
-  for (int k : {0, 3, 5, 7}) file[384 + 80 * k + 66] = 0x80;
-  EXPECT_EQ(ReadBytes(dir + "/w.s47"), file);  // the defaults stay in the setup
-  EXPECT_EQ(AsBytes(com3.sim.Memory()), Bytes(file.begin() + 256, file.begin() + 1024));
-}
-
 // Transfers that cannot run lose nothing. Without an open setup neither talks to the gauge (a
 // read would be thrown away, a write would send zeros over the gauge's setup). A COM port that
 // cannot be opened (nothing is linked as COM12) gives 1004, and the channel defaults, which go
@@ -98,10 +80,9 @@ TEST(GaugeTransferWine, TransfersThatCannotRunOrBreakOffLoseNothingAndFreeThePor
   SetChannelBytes(file, {{9, 9}, {9, 9}, {0, 0}, {9, 9}, {9, 9}, {9, 9}, {9, 9}, {9, 9}});
   WriteBytes(dir + "/n.s47", file);
   WriteBytes(dir + "/g.s47", PatternedSetup());
-  const HostRun run = RunHost({"read", "4", "1", "write", "4", "1", "open", "n.s47", "write", "12",
-                               "1", "read", "4", "1", "close", "open", "g.s47", "read", "4", "1",
-                               "close"},
-                              dir);
+  const HostRun run = RunHost(
+      Words("read 4 1 write 4 1 open n.s47 write 12 1 read 4 1 close open g.s47 read 4 1 close"),
+      dir);
   ASSERT_TRUE(run.ended) << run.output;
   EXPECT_EQ(run.Results(), (Lines{"read -> 1", "write -> 1", "open -> 0", "write -> 1", "read -> 1",
                                   "close -> 0", "open -> 0", "read -> 0", "close -> 0"}))

@@ -17,6 +17,14 @@ const char kAttention[] =
     "Attention|Please connect the ORV QLBus module to the S470 gauge and switch the gauge on.";
 const char kDone[] = "Error|The work on the QLBus is finished.";
 const char kMissing[] = "Error|ORV_DDK.DLL was not found";
+const char kNoEntry[] = "Error|ORV_DDK.DLL does not contain the function Device_Setup";
+const char kNoPort[] =
+    "Error|No connection to the ORV module. Please check the cable, the COM port and the power "
+    "supply of the S470, then try again.";
+const char kAttentionDe[] =
+    "Attention|Bitte das Lumetra-QLBus-Modul an das HL5100-Messgerät anschließen und das "
+    "Messgerät einschalten.";
+const char kDoneDe[] = "Error|Die Arbeit am QLBus ist beendet.";
 
 // The lines that show the order of what the user saw: boxes, and the stand-in's dialog (the
 // script's thread reports it once it is visible, before it presses OK).
@@ -52,17 +60,11 @@ TEST(ModuleSetupWine, DeviceSetupIsCalledBetweenTheTwoTextsOrReportedMissing) {
     Lines seen;
   } cases[] = {
       {"English", "ddk", false, 5, "0x0001", 1, {kAttention, "Device setup", kDone}},
-      {"German, brand 1", "ddk", false, 5, "0x0102", 2,
-       {"Attention|Bitte das Lumetra-QLBus-Modul an das HL5100-Messgerät anschließen und das "
-        "Messgerät einschalten.",
-        "Device setup", "Error|Die Arbeit am QLBus ist beendet."}},
+      {"German, brand 1", "ddk", false, 5, "0x0102", 2, {kAttentionDe, "Device setup", kDoneDe}},
       {"no DLL", "none", false, 5, "0x0001", 0, {kAttention, kMissing}},
       {"planted in the current folder only", "none", true, 5, "0x0001", 0, {kAttention, kMissing}},
-      {"DLL without the entry point", "other", false, 5, "0x0001", 0,
-       {kAttention, "Error|ORV_DDK.DLL does not contain the function Device_Setup"}},
-      {"port cannot be opened", "ddk", false, 4, "0x0001", 0,
-       {kAttention, "Error|No connection to the ORV module. Please check the cable, the COM port "
-                    "and the power supply of the S470, then try again."}},
+      {"DLL without the entry point", "other", false, 5, "0x0001", 0, {kAttention, kNoEntry}},
+      {"port cannot be opened", "ddk", false, 4, "0x0001", 0, {kAttention, kNoPort}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -72,14 +74,13 @@ TEST(ModuleSetupWine, DeviceSetupIsCalledBetweenTheTwoTextsOrReportedMissing) {
     if (c.plantedInCwd) {
       ASSERT_EQ(std::system(("cp '" + WineBin() + "/ORV_DDK.DLL' '" + dir + "/'").c_str()), 0);
     }
-    WriteBytes(dir + "/ok.txt", ToBytes("wait Device setup\nclick 1\n"));
-    Lines commands = {"owner", "qlb", std::to_string(c.port), c.language};
-    if (c.called != 0) commands.insert(commands.begin(), {"--script", "ok.txt"});
+    const std::string script = c.called != 0 ? "wait Device setup; click 1" : "";
+    const Lines commands = {"owner", "qlb", std::to_string(c.port), c.language};
 
     sim::SimLine line(ComLinkPath(5));
     sim::BusSim bus(line);
     bus.Start();
-    const HostRun run = RunHost(commands, dir, {"S470_DDK_LOG=ddk.log"}, bin);
+    const HostRun run = RunScript(dir, script, commands, {"S470_DDK_LOG=ddk.log"}, bin);
     bus.Stop();
     ASSERT_TRUE(run.ended) << run.output;
     EXPECT_EQ(Seen(run), c.seen) << run.output;

@@ -25,23 +25,19 @@ TEST(SetupFileWine, ExportsWorkOnRealFilesAndOpeningLeavesThemAlone) {
   }
   WriteBytes(dir + "/notes.txt", text);
   WriteBytes(dir + "/old.s47", old);
-  ASSERT_EQ(std::system(("truncate -s 5G '" + dir + "/huge.s47' && ln -s /dev/full '" + dir +
-                         "/full.s47'").c_str()),
-            0);
-  const HostRun run = RunHost(
-      {"get", "5", "getint", "5", "set", "5", "1", "close", "open", "no\\such\\folder\\x.s47",
-       "open", "new.s47", "get", "0", "setint", "10", "0x1234", "get", "11", "set", "7499",
-       "0x1AB", "getint", "7498", "close", "set", "21", "9", "close", "get", "10", "open",
-       "notes.txt", "set", "300", "7", "open", "old.s47", "close", "open", "huge.s47", "open",
-       "full.s47", "close"},
-      dir);
+  const std::string huge = "truncate -s 5G '" + dir + "/huge.s47'";
+  ASSERT_EQ(std::system((huge + " && ln -s /dev/full '" + dir + "/full.s47'").c_str()), 0);
+  const HostRun run = RunHost(Words("get 5 set 5 1 close open no\\such\\folder\\x.s47 open new.s47 "
+                                    "get 0 setint 10 0x1234 set 7499 0x1AB getint 7498 close close "
+                                    "open notes.txt set 300 7 open old.s47 close open huge.s47 "
+                                    "open full.s47 close"),
+                              dir);
   ASSERT_TRUE(run.ended) << run.output;
-  EXPECT_EQ(run.Results(), (Lines{"get 5 -> 0", "getint 5 -> 0", "close -> 0", "open -> 1",
-                                  "open -> 0", "get 0 -> 255", "get 11 -> 18",
-                                  "getint 7498 -> 43776",  // 0x00 + 256 * 0xAB: 8 bits stored
-                                  "close -> 0", "close -> 0", "get 10 -> 0", "open -> 0",
-                                  "open -> 0", "close -> 0", "open -> 2", "open -> 0",
-                                  "close -> 1"}))
+  EXPECT_EQ(run.Results(),
+            (Lines{"get 5 -> 0", "close -> 0", "open -> 1", "open -> 0", "get 0 -> 255",
+                   "getint 7498 -> 43776",  // 0x00 + 256 * 0xAB: 8 bits stored
+                   "close -> 0", "close -> 0", "open -> 0", "open -> 0", "close -> 0", "open -> 2",
+                   "open -> 0", "close -> 1"}))
       << run.output;
   EXPECT_TRUE(run.messageBoxes.empty()) << run.output;
   std::vector<uint8_t> want(7500, 0);
@@ -70,14 +66,15 @@ TEST(SetupFileWine, MissingLanguageDllIsReportedAndNothingIsTouched) {
                          from + "ORV_LangWin95.DLL' '" + dir + "/'")
                             .c_str()),
             0);
-  const HostRun run = RunHost({"open", "x.s47", "read", "2", "1", "setup", "1", "analysis", "2",
-                               "1", "firmware", "2", "1", "qlb", "2", "1", "write", "2", "1"},
-                              dir, {}, bin);
+  const HostRun run =
+      RunHost(Words("open x.s47 read 2 1 setup 1 analysis 2 1 firmware 2 1 qlb 2 1 write 2 1"), dir,
+              {}, bin);
   ASSERT_TRUE(run.ended) << run.output;
   // Files are opened through the Language DLL.
   EXPECT_EQ(run.Results(), (Lines{"open -> 1", "read -> 1", "setup -> 0", "write -> 1"}));
-  EXPECT_EQ(run.messageBoxes, Lines(6, "Error|The language library \"ORV_LangWinNT.DLL\" is "
-                                       "missing or incomplete. The function cannot be carried out."))
+  EXPECT_EQ(run.messageBoxes, Lines(6,
+                                    "Error|The language library \"ORV_LangWinNT.DLL\" is "
+                                    "missing or incomplete. The function cannot be carried out."))
       << run.output;
 }
 

@@ -6,11 +6,13 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <stdexcept>
 
 namespace s470::wine {
@@ -23,7 +25,9 @@ std::string Quote(const std::string& s) {
   return q + "'";
 }
 
-std::string WineRun() { return Quote(std::string(S470_SOURCE_DIR) + "/cmake/wine-run.sh"); }
+std::string WineRun() {
+  return Quote(std::string(S470_SOURCE_DIR) + "/cmake/wine-run.sh");
+}
 
 // Runs a shell command; its standard output split into lines (CR LF or LF).
 Lines Capture(const std::string& command, std::string* all, int* exitCode) {
@@ -44,12 +48,17 @@ Lines Capture(const std::string& command, std::string* all, int* exitCode) {
   return lines;
 }
 
+termios SlaveSettings(const std::string& slavePath, int* fd) {
+  termios t{};
+  *fd = open(slavePath.c_str(), O_RDWR | O_NOCTTY);
+  if (*fd < 0 || tcgetattr(*fd, &t) != 0) throw std::runtime_error("cannot read " + slavePath);
+  return t;
+}
+
 }  // namespace
 
 bool HostRun::Has(const std::string& line) const {
-  for (const auto& l : lines)
-    if (l == line) return true;
-  return false;
+  return std::find(lines.begin(), lines.end(), line) != lines.end();
 }
 
 Lines HostRun::Results() const {
@@ -63,7 +72,9 @@ std::string WineBin() {
   const char* build = std::getenv("S470_WINE_BUILD");
   return build != nullptr && std::string(build) == "win64" ? S470_WIN64_BIN : S470_WIN32_BIN;
 }
-std::string WinePrefix() { return WineBin() + "/../wineprefix"; }
+std::string WinePrefix() {
+  return WineBin() + "/../wineprefix";
+}
 
 HostRun RunHost(const Lines& commands, const std::string& cwd, const Lines& environment,
                 const std::string& bin) {
@@ -78,6 +89,21 @@ HostRun RunHost(const Lines& commands, const std::string& cwd, const Lines& envi
     if (line == "host end") run.ended = true;
   }
   return run;
+}
+
+HostRun RunScript(const std::string& dir, std::string script, const Lines& commands,
+                  const Lines& environment, const std::string& bin) {
+  for (size_t at = 0; (at = script.find("; ", at)) != std::string::npos;)
+    script.replace(at, 2, "\n");
+  WriteBytes(dir + "/script.txt", std::vector<uint8_t>(script.begin(), script.end()));
+  Lines all = {"--script", "script.txt"};
+  all.insert(all.end(), commands.begin(), commands.end());
+  return RunHost(all, dir, environment, bin);
+}
+
+Lines Words(const std::string& text) {
+  std::istringstream in(text);
+  return Lines(std::istream_iterator<std::string>(in), std::istream_iterator<std::string>());
 }
 
 std::string ComLinkPath(int com) {
@@ -100,25 +126,21 @@ std::vector<uint8_t> ReadBytes(const std::string& path) {
 
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
-std::string WineReg(const Lines& arguments, int* exitCode) {
-  std::string cmd = WineRun() + " " + Quote(WinePrefix()) + " reg";
+Lines WineReg(const Lines& arguments, int* exitCode) {
+  std::string cmd = WineRun() + " " + Quote(WinePrefix()) + " reg", output;
   for (const auto& a : arguments) cmd += " " + Quote(a);
-  std::string output;
-  Capture(cmd + " 2>&1 </dev/null", &output, exitCode);
-  return output;
+  return Capture(cmd + " 2>&1 </dev/null", &output, exitCode);
 }
 
 std::map<std::string, std::string> QueryKey(const std::string& key) {
   // Lines of a value: four blanks, name, four blanks, type, four blanks, data.
   std::map<std::string, std::string> values;
-  std::string output;
   int code = -1;
-  const Lines lines = Capture(WineRun() + " " + Quote(WinePrefix()) + " reg query " + Quote(key) +
-                                  " 2>/dev/null </dev/null",
-                              &output, &code);
+  const Lines lines = WineReg({"query", key}, &code);
   for (const auto& line : code == 0 ? lines : Lines{}) {
     const size_t typeAt = line.find("    REG_", 4);
     if (line.rfind("    ", 0) != 0 || typeAt == std::string::npos) continue;
@@ -130,24 +152,10 @@ std::map<std::string, std::string> QueryKey(const std::string& key) {
   return values;
 }
 
-void AppendToMachineRegistry(const std::string& lines) {
-  const std::string env = "WINEPREFIX=" + Quote(WinePrefix()) + " WINEDEBUG=-all ";
-  if (std::system((env + "wineserver -k >/dev/null 2>&1; " + env + "wineserver -w").c_str()) != 0) {
-  }
-  std::ofstream(WinePrefix() + "/system.reg", std::ios::binary | std::ios::app) << "\n" << lines << "\n";
-  // Start the server again here, with no output: the services it starts on the first run live on
-  // with that run's output and would hold a caller's pipe open until the server ends.
-  const std::string quiet = WineRun() + " " + Quote(WinePrefix()) + " reg query 'HKLM\\Software'";
-  if (std::system((quiet + " >/dev/null 2>&1 </dev/null").c_str()) != 0) {
-  }
-}
-
 std::string DriverSettings(const std::string& slavePath) {
-  const int fd = open(slavePath.c_str(), O_RDWR | O_NOCTTY);
-  termios t{};
-  const bool read = fd >= 0 && tcgetattr(fd, &t) == 0;
-  if (fd >= 0) close(fd);
-  if (!read) return "unreadable";
+  int fd = -1;
+  const termios t = SlaveSettings(slavePath, &fd);
+  close(fd);
   char text[80];
   std::snprintf(text, sizeof text, "flow%s%s%s xon %02x xoff %02x eof %02x",
                 (t.c_iflag & IXON) != 0 ? " IXON" : "", (t.c_iflag & IXOFF) != 0 ? " IXOFF" : "",
@@ -157,9 +165,8 @@ std::string DriverSettings(const std::string& slavePath) {
 }
 
 void LeaveDriverSettings(const std::string& slavePath) {
-  const int fd = open(slavePath.c_str(), O_RDWR | O_NOCTTY);
-  termios t{};
-  if (fd < 0 || tcgetattr(fd, &t) != 0) throw std::runtime_error("cannot set " + slavePath);
+  int fd = -1;
+  termios t = SlaveSettings(slavePath, &fd);
   t.c_iflag |= IXON | IXOFF;
   t.c_cflag |= CRTSCTS;
   t.c_cc[VSTART] = 0x21;

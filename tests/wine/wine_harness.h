@@ -30,6 +30,14 @@ std::string WinePrefix();  // the private prefix of that build
 HostRun RunHost(const Lines& commands, const std::string& cwd, const Lines& environment = {},
                 const std::string& bin = WineBin());
 
+// RunHost with a dialog script for the host: its steps, one after the other, separated by "; "
+// ("wait Kanal  3; click 1").
+HostRun RunScript(const std::string& dir, std::string script, const Lines& commands,
+                  const Lines& environment = {}, const std::string& bin = WineBin());
+
+// The words of a command line: "open a.s47 close" -> {"open", "a.s47", "close"}.
+Lines Words(const std::string& text);
+
 // The path of COM<n> in the prefix's dosdevices, for a simulator's link; makes the prefix first
 // when it is not there yet (making it later would remove the link).
 std::string ComLinkPath(int com);
@@ -40,12 +48,9 @@ std::vector<uint8_t> ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 
 // Runs `reg <arguments>` in the prefix (the live registry of the running server); its output.
-std::string WineReg(const Lines& arguments, int* exitCode = nullptr);
+Lines WineReg(const Lines& arguments, int* exitCode = nullptr);
 // The values of a key as `reg query` lists them: name -> "<type> <data>"; empty when missing.
 std::map<std::string, std::string> QueryKey(const std::string& key);
-// Stops the prefix's server (which writes the registry to disk) and appends `lines` to
-// system.reg, in Wine's own format, for data that `reg` cannot write (8-bit REG_SZ bytes).
-void AppendToMachineRegistry(const std::string& lines);
 
 // What Wine keeps of the Win32 device control block on a pseudo-terminal, read on its slave:
 // flow control and the XON, XOFF and end-of-file characters ("flow IXON xon 21 xoff 23 eof 1a").
