@@ -408,6 +408,8 @@ TEST_F(ProgrammingOnLine, RefusalsComeBeforeAnythingIsErased) {
       {1, "", "", ":020000040000FA\r\n" + HexFile(FirmwareContents(12), 0x800, 0x2000), kNotLoaded},
       {0, "QLB-mc1 V0.9", "", "", " Received identification is not plausible :   QLB-mc1 V0.9"},
       {0, "QLB-mc1 V2.9", "", "", " The file with QLB-mc1 software (part 1) has a size of 0 bytes"},
+      {0, "QLB-mc1 V0.95", "", "",
+       " The file with QLB-mc1 software (part 1) has a size of 0 bytes"},
       // Version 10 (two whole digits, no fraction) takes the newer part 1, then the module refuses.
       {0, "QLB-mc1 10", "R/S470-ae1", "",
        " QLB-mc1 software cannot be loaded into R/S470-xx modules"},
