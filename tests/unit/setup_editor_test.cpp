@@ -146,6 +146,9 @@ TEST_F(EditorTest, EmptySetupOpensWithDefaultsAndCancelPutsTheFileBack) {
   EXPECT_EQ(view.title, u"T10");
   EXPECT_EQ(view[100].text, u"T10");
   EXPECT_EQ(view[10].text, u"T2102");
+  const std::pair<int, int> labels[] = {{1, 1},    {2, 2},    {110, 29}, {124, 29}, {126, 30},
+                                        {300, 50}, {301, 51}, {303, 52}, {305, 53}, {307, 54}};
+  for (const auto& [id, text] : labels) EXPECT_EQ(view[id].text, T(text)) << id;
   EXPECT_EQ(view[11].items,
             (Texts{u"ORV S470 + QLB-mc1", u"ORV S470 + R/S470-ae1", u"ORV S470 + R/S470-im2"}));
   EXPECT_EQ(view[11].selection, 0);
