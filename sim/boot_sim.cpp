@@ -326,8 +326,11 @@ void BootSim::Application(uint8_t byte, const LineState& line) {
   if (line == kLine4800E && TailIs({0x0D, 0x0D, 'I', 0x0D}, kLine4800E)) {
     std::vector<uint8_t> text(module_.firstIdentification.begin(),
                               module_.firstIdentification.end());
-    for (uint8_t& c : text) c &= 0x7F;
     text.push_back(0x0D);
+    for (uint8_t& c : text) {
+      c &= 0x7F;
+      if (parityInEighthBit_ && __builtin_parity(c) != 0) c |= 0x80;  // even parity
+    }
     Answer(text);
   } else if (line == kLine4800N && TailIs({0x8D, 0x8D, 0xC9, 0x8D}, kLine4800N)) {
     std::vector<uint8_t> text;

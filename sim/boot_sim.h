@@ -87,6 +87,11 @@ class BootSim {
 
   void AddFault(const BootFault& fault);
   void SetPacing(bool on) { pacing_ = on; }
+  // A 7E2 answer carries its parity bit where a receiver set for 8 data bits reads the eighth
+  // data bit. A pseudo-terminal has no frames, so on request the module puts that bit there: a
+  // host that really sets 7 data bits drops it, one left at 8 reads garbage. (Off for Wine, which
+  // does not strip the eighth bit.)
+  void SetParityInEighthBit(bool on) { parityInEighthBit_ = on; }
   // The flash is kept in this file: read at the start when it holds the flash's size, written
   // after every change.
   void KeepFlashIn(const std::string& path);
@@ -138,6 +143,7 @@ class BootSim {
   BootModule module_;
   std::vector<BootFault> faults_;
   bool pacing_ = false;
+  bool parityInEighthBit_ = false;
   std::string flashPath_;
   Output output_;
 

@@ -132,6 +132,7 @@ class ProgrammingOnLine : public ::testing::Test {
     sent.clear();
     std::optional<FakeWireScope> wire;
     if (onPty) {
+      sim.SetParityInEighthBit(true);
       sim.Start();
     } else {
       wire.emplace(true);
