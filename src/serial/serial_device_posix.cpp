@@ -12,6 +12,7 @@
 #include <ctime>
 #include <string>
 
+#include "serial/line_settings_posix.h"
 #include "serial/serial_device.h"
 
 namespace s470 {
@@ -31,6 +32,35 @@ speed_t Speed(uint32_t baud) {
     default: return B0;
   }
 }
+
+}  // namespace
+
+void SetLineTermios(const LineSettings& s, termios* tio) {
+  ::cfmakeraw(tio);
+  tio->c_iflag &= ~(IXON | IXOFF | IXANY | INPCK | PARMRK);
+  tio->c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
+  tio->c_cflag |= CLOCAL | CREAD | (s.dataBits == 7 ? CS7 : CS8);
+  if (s.stopBits == 2) tio->c_cflag |= CSTOPB;
+  // The parity mode is also marked with INPCK, as Wine does, so that it stays visible on
+  // pseudo-terminals, which clear PARENB; IGNPAR drops nothing of what arrives.
+  switch (s.parity) {
+    case Parity::kNone: break;
+    case Parity::kEven: tio->c_cflag |= PARENB; break;
+    case Parity::kOdd: tio->c_cflag |= PARENB | PARODD; break;
+    case Parity::kMark: tio->c_cflag |= PARENB | PARODD | CMSPAR; break;
+    case Parity::kSpace: tio->c_cflag |= PARENB | CMSPAR; break;
+  }
+  if (s.parity != Parity::kNone) tio->c_iflag |= INPCK | IGNPAR;
+  // With 7 data bits the eighth bit of what arrives is dropped, as on a 7-bit line. A pty
+  // keeps 8 data bits whatever is asked; this keeps the setting visible there, and in effect.
+  if (s.dataBits == 7) tio->c_iflag |= ISTRIP;
+  tio->c_cc[VMIN] = 0;
+  tio->c_cc[VTIME] = 0;
+  ::cfsetispeed(tio, Speed(s.baud));
+  ::cfsetospeed(tio, Speed(s.baud));
+}
+
+namespace {
 
 class PosixSerialDevice final : public SerialDevice {
  public:
@@ -53,31 +83,8 @@ class PosixSerialDevice final : public SerialDevice {
 
   bool Apply(const LineSettings& s) override {
     termios tio{};
-    if (::tcgetattr(fd_, &tio) != 0) return false;
-    const speed_t speed = Speed(s.baud);
-    if (speed == B0) return false;
-    ::cfmakeraw(&tio);
-    tio.c_iflag &= ~(IXON | IXOFF | IXANY | INPCK | PARMRK);
-    tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
-    tio.c_cflag |= CLOCAL | CREAD | (s.dataBits == 7 ? CS7 : CS8);
-    if (s.stopBits == 2) tio.c_cflag |= CSTOPB;
-    // The parity mode is also marked with INPCK, as Wine does, so that it stays visible on
-    // pseudo-terminals, which clear PARENB; IGNPAR drops nothing of what arrives.
-    switch (s.parity) {
-      case Parity::kNone: break;
-      case Parity::kEven: tio.c_cflag |= PARENB; break;
-      case Parity::kOdd: tio.c_cflag |= PARENB | PARODD; break;
-      case Parity::kMark: tio.c_cflag |= PARENB | PARODD | CMSPAR; break;
-      case Parity::kSpace: tio.c_cflag |= PARENB | CMSPAR; break;
-    }
-    if (s.parity != Parity::kNone) tio.c_iflag |= INPCK | IGNPAR;
-    // With 7 data bits the eighth bit of what arrives is dropped, as on a 7-bit line. A pty
-    // keeps 8 data bits whatever is asked; this keeps the setting visible there, and in effect.
-    if (s.dataBits == 7) tio.c_iflag |= ISTRIP;
-    tio.c_cc[VMIN] = 0;
-    tio.c_cc[VTIME] = 0;
-    ::cfsetispeed(&tio, speed);
-    ::cfsetospeed(&tio, speed);
+    if (::tcgetattr(fd_, &tio) != 0 || Speed(s.baud) == B0) return false;
+    SetLineTermios(s, &tio);
     if (::tcsetattr(fd_, TCSANOW, &tio) != 0 && !TookAllButParityEnable(tio)) return false;
     SetDtr(s.dtr);
     SetRts(s.rts);

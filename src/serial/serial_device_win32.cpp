@@ -2,9 +2,34 @@
 
 #include <string>
 
+#include "serial/line_settings_win32.h"
 #include "serial/serial_device.h"
 
 namespace s470 {
+
+void SetLineDcb(const LineSettings& settings, DCB* dcb) {
+  const DcbFields f = MakeDcbFields(settings);
+  dcb->BaudRate = f.baudRate;
+  dcb->ByteSize = f.byteSize;
+  dcb->Parity = f.parity;  // always set: after mark/space the driver may report garbage here
+  dcb->StopBits = f.stopBits;
+  dcb->fParity = f.fParity;
+  dcb->fOutxCtsFlow = f.fOutxCtsFlow;
+  dcb->fOutxDsrFlow = f.fOutxDsrFlow;
+  dcb->fDtrControl = f.fDtrControl;
+  dcb->fDsrSensitivity = f.fDsrSensitivity;
+  dcb->fTXContinueOnXoff = f.fTXContinueOnXoff;
+  dcb->fOutX = f.fOutX;
+  dcb->fInX = f.fInX;
+  if (f.clearNull) dcb->fNull = 0;
+  if (f.clearErrorChar) dcb->fErrorChar = 0;
+  dcb->fRtsControl = f.fRtsControl;
+  dcb->XonLim = f.xonLim;
+  dcb->XoffLim = f.xoffLim;
+  dcb->XonChar = static_cast<char>(f.xonChar);
+  dcb->XoffChar = static_cast<char>(f.xoffChar);
+  dcb->EvtChar = static_cast<char>(f.evtChar);
+}
 
 namespace {
 
@@ -32,27 +57,7 @@ class Win32SerialDevice final : public SerialDevice {
     // The bus port keeps what the driver reports and fails without it; the direct port goes on
     // with its own settings regardless.
     if (!GetCommState(handle_, &dcb) && settings.style == DcbStyle::kBus) return false;
-    const DcbFields f = MakeDcbFields(settings);
-    dcb.BaudRate = f.baudRate;
-    dcb.ByteSize = f.byteSize;
-    dcb.Parity = f.parity;  // always set: after mark/space the driver may report garbage here
-    dcb.StopBits = f.stopBits;
-    dcb.fParity = f.fParity;
-    dcb.fOutxCtsFlow = f.fOutxCtsFlow;
-    dcb.fOutxDsrFlow = f.fOutxDsrFlow;
-    dcb.fDtrControl = f.fDtrControl;
-    dcb.fDsrSensitivity = f.fDsrSensitivity;
-    dcb.fTXContinueOnXoff = f.fTXContinueOnXoff;
-    dcb.fOutX = f.fOutX;
-    dcb.fInX = f.fInX;
-    if (f.clearNull) dcb.fNull = 0;
-    if (f.clearErrorChar) dcb.fErrorChar = 0;
-    dcb.fRtsControl = f.fRtsControl;
-    dcb.XonLim = f.xonLim;
-    dcb.XoffLim = f.xoffLim;
-    dcb.XonChar = static_cast<char>(f.xonChar);
-    dcb.XoffChar = static_cast<char>(f.xoffChar);
-    dcb.EvtChar = static_cast<char>(f.evtChar);
+    SetLineDcb(settings, &dcb);
     if (SetCommState(handle_, &dcb) != FALSE ||
         (RefusedAsUnchanged(dcb) && ApplyThroughOtherParity(dcb))) {
       Remember(dcb);
