@@ -18,11 +18,18 @@ std::string Shown(const termios& t) {
   const struct {
     tcflag_t flags, bit;
     const char* name;
-  } bits[] = {{t.c_cflag, PARENB, " parenb"}, {t.c_cflag, PARODD, " parodd"},
-              {t.c_cflag, CMSPAR, " cmspar"}, {t.c_cflag, CSTOPB, " cstopb"},
-              {t.c_cflag, CRTSCTS, " crtscts"}, {t.c_cflag, CLOCAL | CREAD, " local-read"},
-              {t.c_iflag, INPCK, " inpck"},   {t.c_iflag, ISTRIP, " istrip"},
-              {t.c_iflag, IXON | IXOFF | IXANY, " xon/xoff"}, {t.c_iflag, PARMRK, " parmrk"},
+  } bits[] = {{t.c_cflag, PARENB, " parenb"},
+              {t.c_cflag, PARODD, " parodd"},
+              {t.c_cflag, CMSPAR, " cmspar"},
+              {t.c_cflag, CSTOPB, " cstopb"},
+              {t.c_cflag, CRTSCTS, " crtscts"},
+              {t.c_cflag, CLOCAL | CREAD, " local-read"},
+              {t.c_iflag, INPCK, " inpck"},
+              {t.c_iflag, ISTRIP, " istrip"},
+              {t.c_iflag, IXON, " ixon"},
+              {t.c_iflag, IXOFF, " ixoff"},
+              {t.c_iflag, IXANY, " ixany"},
+              {t.c_iflag, PARMRK, " parmrk"},
               {t.c_lflag, ICANON | ECHO, " canon/echo"}};
   for (const auto& b : bits)
     if ((b.flags & b.bit) == b.bit) s += b.name;

@@ -18,11 +18,11 @@ std::string Shown(const DCB& d) {
   std::snprintf(text, sizeof text,
                 "%lu %u/%u/%u flow %u%u%u%u%u%u%u dtr %u rts %u null %u errchar %u lim %u %u "
                 "xon %02x xoff %02x evt %02x | binary %u abort %u eof %02x error %02x",
-                static_cast<unsigned long>(d.BaudRate), d.ByteSize, d.Parity, d.StopBits,
-                d.fParity, d.fOutxCtsFlow, d.fOutxDsrFlow, d.fDsrSensitivity, d.fTXContinueOnXoff,
-                d.fOutX, d.fInX, d.fDtrControl, d.fRtsControl, d.fNull, d.fErrorChar, d.XonLim,
-                d.XoffLim, d.XonChar & 0xFF, d.XoffChar & 0xFF, d.EvtChar & 0xFF, d.fBinary,
-                d.fAbortOnError, d.EofChar & 0xFF, d.ErrorChar & 0xFF);
+                static_cast<unsigned long>(d.BaudRate), d.ByteSize, d.Parity, d.StopBits, d.fParity,
+                d.fOutxCtsFlow, d.fOutxDsrFlow, d.fDsrSensitivity, d.fTXContinueOnXoff, d.fOutX,
+                d.fInX, d.fDtrControl, d.fRtsControl, d.fNull, d.fErrorChar, d.XonLim, d.XoffLim,
+                d.XonChar & 0xFF, d.XoffChar & 0xFF, d.EvtChar & 0xFF, d.fBinary, d.fAbortOnError,
+                d.EofChar & 0xFF, d.ErrorChar & 0xFF);
   return text;
 }
 
