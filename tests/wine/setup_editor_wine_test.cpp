@@ -27,7 +27,7 @@ Bytes DefaultedSetup() {
 // Without a setup the editor says so and opens nothing.
 TEST(SetupEditorWine, ChannelEditsAreCheckedAndStoredAsExactRecordBytes) {
   const std::string dir = FreshDir("editor-channel");
-  WriteBytes(dir + "/s.s47", DefaultedSetup());
+  WriteFileBytes(dir + "/s.s47", DefaultedSetup());
   const std::string script =
       "wait ORV S470 Einstellungen; click 115; wait Kanal  3; select 101 2; "
       "settext 111 -0.12345; settext 122 0.59999; settext 124 0.6; settext 132 -2.5; "
@@ -57,7 +57,7 @@ TEST(SetupEditorWine, ChannelEditsAreCheckedAndStoredAsExactRecordBytes) {
       0,    0,    0,    0,    0,    0,    0,    0,    0, 0,                          // mode 0
       0xA0, 0x86, 0x01, 0x00, 0xAA, 0x86, 0x01, 0x00, 1};  // pair values 1 and 1.0001, on
   std::copy(record3.begin(), record3.end(), want.begin() + 544);
-  EXPECT_EQ(ReadBytes(dir + "/s.s47"), want);
+  EXPECT_EQ(ReadFileBytes(dir + "/s.s47"), want);
 }
 
 }  // namespace

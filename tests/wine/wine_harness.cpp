@@ -1,16 +1,11 @@
 #include "wine_harness.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <termios.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <iterator>
 #include <sstream>
 #include <stdexcept>
@@ -30,14 +25,13 @@ std::string WineRun() {
 }
 
 // Runs a shell command; its standard output split into lines (CR LF or LF).
-Lines Capture(const std::string& command, std::string* all, int* exitCode) {
+Lines Capture(const std::string& command, std::string* all) {
   FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) return {};
   std::array<char, 4096> buffer{};
   size_t n = 0;
   while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) all->append(buffer.data(), n);
-  const int status = pclose(pipe);
-  if (exitCode != nullptr) *exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  pclose(pipe);
   Lines lines;
   for (size_t start = 0; start < all->size();) {
     const size_t end = std::min(all->find('\n', start), all->size());
@@ -46,13 +40,6 @@ Lines Capture(const std::string& command, std::string* all, int* exitCode) {
     start = end + 1;
   }
   return lines;
-}
-
-termios SlaveSettings(const std::string& slavePath, int* fd) {
-  termios t{};
-  *fd = open(slavePath.c_str(), O_RDWR | O_NOCTTY);
-  if (*fd < 0 || tcgetattr(*fd, &t) != 0) throw std::runtime_error("cannot read " + slavePath);
-  return t;
 }
 
 }  // namespace
@@ -83,7 +70,7 @@ HostRun RunHost(const Lines& commands, const std::string& cwd, const Lines& envi
   cmd += " " + WineRun() + " " + Quote(WinePrefix()) + " " + Quote(bin + "/host.exe");
   for (const auto& c : commands) cmd += " " + Quote(c);
   HostRun run;
-  run.lines = Capture(cmd + " 2>/dev/null </dev/null", &run.output, nullptr);
+  run.lines = Capture(cmd + " 2>/dev/null </dev/null", &run.output);
   for (const auto& line : run.lines) {
     if (line.rfind("MSGBOX ", 0) == 0) run.messageBoxes.push_back(line.substr(7));
     if (line == "host end") run.ended = true;
@@ -95,7 +82,7 @@ HostRun RunScript(const std::string& dir, std::string script, const Lines& comma
                   const Lines& environment, const std::string& bin) {
   for (size_t at = 0; (at = script.find("; ", at)) != std::string::npos;)
     script.replace(at, 2, "\n");
-  WriteBytes(dir + "/script.txt", std::vector<uint8_t>(script.begin(), script.end()));
+  WriteFileBytes(dir + "/script.txt", std::vector<uint8_t>(script.begin(), script.end()));
   Lines all = {"--script", "script.txt"};
   all.insert(all.end(), commands.begin(), commands.end());
   return RunHost(all, dir, environment, bin);
@@ -104,6 +91,15 @@ HostRun RunScript(const std::string& dir, std::string script, const Lines& comma
 Lines Words(const std::string& text) {
   std::istringstream in(text);
   return Lines(std::istream_iterator<std::string>(in), std::istream_iterator<std::string>());
+}
+
+std::string ProgramFolder(const std::string& dir, const Lines& files) {
+  std::string cmd = "mkdir -p " + Quote(dir + "/bin") + " && cd " + Quote(WineBin()) + " && cp";
+  for (const auto& f : Lines{"host.exe", "s470_pc.dll"}) cmd += " " + Quote(f);
+  for (const auto& f : files) cmd += " " + Quote(f);
+  if (std::system((cmd + " " + Quote(dir + "/bin")).c_str()) != 0)
+    throw std::runtime_error("cannot make " + dir + "/bin");
+  return dir + "/bin";
 }
 
 std::string ComLinkPath(int com) {
@@ -119,61 +115,35 @@ std::string FreshDir(const std::string& name) {
   return dir;
 }
 
-std::vector<uint8_t> ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
-}
-
-Lines WineReg(const Lines& arguments, int* exitCode) {
+Lines WineReg(const Lines& arguments) {
   std::string cmd = WineRun() + " " + Quote(WinePrefix()) + " reg", output;
   for (const auto& a : arguments) cmd += " " + Quote(a);
-  return Capture(cmd + " 2>&1 </dev/null", &output, exitCode);
+  return Capture(cmd + " 2>&1 </dev/null", &output);
 }
 
 std::map<std::string, std::string> QueryKey(const std::string& key) {
-  // Lines of a value: four blanks, name, four blanks, type, four blanks, data.
+  // A text value's line: four blanks, name, four blanks, REG_SZ, four blanks, data.
   std::map<std::string, std::string> values;
-  int code = -1;
-  const Lines lines = WineReg({"query", key}, &code);
-  for (const auto& line : code == 0 ? lines : Lines{}) {
-    const size_t typeAt = line.find("    REG_", 4);
-    if (line.rfind("    ", 0) != 0 || typeAt == std::string::npos) continue;
-    std::string typeAndData = line.substr(typeAt + 4);
-    const size_t gap = typeAndData.find("    ");
-    if (gap != std::string::npos) typeAndData.replace(gap, 4, " ");
-    values[line.substr(4, typeAt - 4)] = typeAndData;
+  for (const auto& line : WineReg({"query", key})) {
+    const size_t typeAt = line.find("    REG_SZ    ", 4);
+    if (line.rfind("    ", 0) == 0 && typeAt != std::string::npos)
+      values[line.substr(4, typeAt - 4)] = line.substr(typeAt + 14);
   }
   return values;
 }
 
 std::string DriverSettings(const std::string& slavePath) {
-  int fd = -1;
-  const termios t = SlaveSettings(slavePath, &fd);
-  close(fd);
-  char text[80];
-  std::snprintf(text, sizeof text, "flow%s%s%s xon %02x xoff %02x eof %02x",
-                (t.c_iflag & IXON) != 0 ? " IXON" : "", (t.c_iflag & IXOFF) != 0 ? " IXOFF" : "",
-                (t.c_cflag & CRTSCTS) != 0 ? " CRTSCTS" : "", t.c_cc[VSTART], t.c_cc[VSTOP],
-                t.c_cc[VEOF]);
-  return text;
+  std::string all, shown;
+  const std::string fields = "'(eof|start|stop) = [^;]*|-?(crtscts|ixon|ixoff)\\b'";
+  for (const auto& l : Capture("stty -F " + Quote(slavePath) + " -a | grep -oE " + fields, &all))
+    shown += (shown.empty() ? "" : " ") + l;
+  return shown;
 }
 
 void LeaveDriverSettings(const std::string& slavePath) {
-  int fd = -1;
-  termios t = SlaveSettings(slavePath, &fd);
-  t.c_iflag |= IXON | IXOFF;
-  t.c_cflag |= CRTSCTS;
-  t.c_cc[VSTART] = 0x21;
-  t.c_cc[VSTOP] = 0x23;
-  t.c_cc[VEOF] = 0x1A;
-  tcsetattr(fd, TCSANOW, &t);
-  close(fd);
+  const std::string cmd =
+      "stty -F " + Quote(slavePath) + " ixon ixoff crtscts start ! stop '#' eof ^Z";
+  if (std::system(cmd.c_str()) != 0) throw std::runtime_error("cannot set " + slavePath);
 }
 
 }  // namespace s470::wine

@@ -4,10 +4,11 @@
 // says S470_WINE_BUILD=win64 (the same sources as x86_64 PE, for pointer-size faults).
 #pragma once
 
-#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
+
+#include "../unit/test_files.h"
 
 namespace s470::wine {
 
@@ -38,24 +39,26 @@ HostRun RunScript(const std::string& dir, std::string script, const Lines& comma
 // The words of a command line: "open a.s47 close" -> {"open", "a.s47", "close"}.
 Lines Words(const std::string& text);
 
+// A program folder `dir`/bin with host.exe, s470_pc.dll and `files` of the build's folder; its
+// path, for RunHost.
+std::string ProgramFolder(const std::string& dir, const Lines& files);
+
 // The path of COM<n> in the prefix's dosdevices, for a simulator's link; makes the prefix first
 // when it is not there yet (making it later would remove the link).
 std::string ComLinkPath(int com);
 
 // A fresh, empty working folder for one test.
 std::string FreshDir(const std::string& name);
-std::vector<uint8_t> ReadBytes(const std::string& path);
-void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 
 // Runs `reg <arguments>` in the prefix (the live registry of the running server); its output.
-Lines WineReg(const Lines& arguments, int* exitCode = nullptr);
-// The values of a key as `reg query` lists them: name -> "<type> <data>"; empty when missing.
+Lines WineReg(const Lines& arguments);
+// The text values of a key as `reg query` lists them: name -> data; empty when missing.
 std::map<std::string, std::string> QueryKey(const std::string& key);
 
 // What Wine keeps of the Win32 device control block on a pseudo-terminal, read on its slave:
-// flow control and the XON, XOFF and end-of-file characters ("flow IXON xon 21 xoff 23 eof 1a").
-// LeaveDriverSettings puts flow control of every kind and other characters there, as a driver
-// or an earlier program might have left them.
+// the end-of-file, XON and XOFF characters and flow control, as stty names them ("eof = ^Z
+// start = ^Q stop = ^S -crtscts -ixon -ixoff"). LeaveDriverSettings puts flow control of every
+// kind and other characters there, as a driver or an earlier program might have left them.
 std::string DriverSettings(const std::string& slavePath);
 void LeaveDriverSettings(const std::string& slavePath);
 
