@@ -1,8 +1,10 @@
-// A serial line and a clock that the bus tests drive: the device records every call in order,
-// delivers bytes once the driven time has reached their arrival, and can echo what is written.
-// The clock moves on by 1 ms at every look the bus code takes at the tick counter.
+// A serial line and a clock that the tests drive, for the bus port and the direct port alike: the
+// device records every call in order, delivers bytes once the driven time has reached their
+// arrival, and can echo what is written. The clock moves on by 1 ms at every look the bus code
+// takes at the tick counter, by a pause, and by what a waiting read of the direct port waits.
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -15,11 +17,12 @@
 
 #include "serial/bus_port.h"
 #include "serial/bus_tick_thread.h"
+#include "serial/direct_port.h"
 #include "serial/serial_device.h"
 
 namespace s470 {
 
-class FakeWire : public BusClock {
+class FakeWire : public BusClock, public DirectPortClock {
  public:
   // Driven time.
   double nowMs = 0;
@@ -30,6 +33,8 @@ class FakeWire : public BusClock {
     nowMs += 1;
     return static_cast<uint32_t>(std::floor((nowMs + phaseMs) / 50));
   }
+  double NowMs() override { return nowMs; }
+  void Sleep(uint32_t ms) override { nowMs += ms; }
 
   // The line.
   std::deque<std::pair<double, uint8_t>> incoming;  // arrival time, byte
@@ -62,7 +67,7 @@ inline FakeWire& Wire() {
   return wire;
 }
 
-class FakeBusDevice final : public SerialDevice {
+class FakeSerialDevice final : public SerialDevice {
  public:
   bool Open(int port) override { return open_ = Wire().Call("open " + std::to_string(port)); }
   bool Apply(const LineSettings& s) override {
@@ -78,14 +83,25 @@ class FakeBusDevice final : public SerialDevice {
     return Wire().Call("queues " + std::to_string(in) + " " + std::to_string(out));
   }
   bool SetReadTimeouts(ReadTimeouts t) override {
+    timeouts_ = t;
     return Wire().Call(t == ReadTimeouts::kReturnAtOnce ? "timeouts at once" : "timeouts 300");
   }
+  // A waiting read takes up to 300 ms for its first byte; then as many bytes as are asked for
+  // and have come, as a real port hands them over.
   int Read(uint8_t* buffer, int count) override {
     FakeWire& w = Wire();
-    if (count < 1 || w.incoming.empty() || w.incoming.front().first > w.nowMs) return 0;
-    buffer[0] = w.incoming.front().second;
-    w.incoming.pop_front();
-    return 1;
+    const double until = w.nowMs + (timeouts_ == ReadTimeouts::kWait300ms ? 300 : 0);
+    if (w.incoming.empty() || w.incoming.front().first > until) {
+      w.nowMs = until;
+      return 0;
+    }
+    w.nowMs = std::max(w.nowMs, w.incoming.front().first);
+    int n = 0;
+    for (; n < count && !w.incoming.empty() && w.incoming.front().first <= w.nowMs; ++n) {
+      buffer[n] = w.incoming.front().second;
+      w.incoming.pop_front();
+    }
+    return n;
   }
   int Write(const uint8_t* buffer, int count) override {
     FakeWire& w = Wire();
@@ -121,19 +137,26 @@ class FakeBusDevice final : public SerialDevice {
  private:
   static char Letter(Parity p) { return "NEOSM"[static_cast<int>(p)]; }  // the enum's order
   bool open_ = false;
+  ReadTimeouts timeouts_ = ReadTimeouts::kReturnAtOnce;
 };
 
-// Installs the fake device (and, when asked, the driven clock) for the life of a test.
+// Installs the fake device (and, when asked, the driven clock of both ports) for the life of a
+// test.
 struct FakeWireScope {
   explicit FakeWireScope(bool drivenClock) {
     Wire() = FakeWire();
     SetSerialDeviceFactory(
-        []() -> std::unique_ptr<SerialDevice> { return std::make_unique<FakeBusDevice>(); });
-    if (drivenClock) SetBusClock(&Wire());
+        []() -> std::unique_ptr<SerialDevice> { return std::make_unique<FakeSerialDevice>(); });
+    if (drivenClock) {
+      SetBusClock(&Wire());
+      SetDirectPortClock(&Wire());
+    }
   }
   ~FakeWireScope() {
     for (int16_t port = 0; port < kBusPortCount; ++port) CloseBusPort(port);
+    CloseDirectPort();
     SetBusClock(nullptr);
+    SetDirectPortClock(nullptr);
     SetSerialDeviceFactory(nullptr);
     SetTickThreadStarter(nullptr);
   }

@@ -1,5 +1,5 @@
-// Reading and writing a gauge's setup on a fake port with a driven clock, the gauge being a script
-// of answers to what the host has written: bytes on the wire, pauses, slot 0, texts shown,
+// Reading and writing a gauge's setup on the fake wire with a driven clock, the gauge being a
+// script of answers to what the host has written: bytes on the wire, pauses, slot 0, texts shown,
 // failures. (The real line with the simulated gauge is shown by the command-line tool's tests and
 // by Wine.)
 #include "transfer/gauge_transfer.h"
@@ -8,16 +8,16 @@
 
 #include <algorithm>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "bus_fake_wire.h"
 #include "fake_lang.h"
 #include "gauge_test_helpers.h"
 #include "lang/text16.h"
 #include "lang/text_lookup.h"
 #include "recording_progress_view.h"
-#include "serial/direct_port.h"
-#include "serial/serial_device.h"
 #include "slots/file_slots.h"
 #include "test_files.h"
 #include "test_helpers.h"
@@ -54,11 +54,11 @@ Gauge WritingGauge(const std::function<Bytes(size_t k)>& ack) {
   };
 }
 
-// A gauge that echoes the first wake-up pair (unless `after` is 2) and chatters without end once
-// the host has written `after` bytes.
+// A gauge that echoes the first wake-up pair (unless `after` is 2) and, once the host has written
+// `after` bytes, chatters longer than any quiet limit (a byte every 11 bits at 4800 baud).
 Gauge Chattering(size_t after) {
   return [after](size_t n) {
-    if (n >= after) FakePort::chatter = true;
+    if (n == after) Wire().Arrive(Wire().nowMs, Bytes(2000, 0x55), 11000.0 / 4800);
     return n == 2 && after != 2 ? Bytes{0x8D} : Bytes{};
   };
 }
@@ -100,28 +100,24 @@ class GaugeTransferTest : public ::testing::Test {
     setupPath_ = dir_.Path("gauge.s47");
     WriteFileBytes(setupPath_, image_);
     ASSERT_EQ(OpenFileSlot(0, FromUtf8(setupPath_).c_str(), kSetupFileSize), 0);
-    SetSerialDeviceFactory(&FakePort::New);
-    SetDirectPortClock(&clock_);
   }
   void TearDown() override {
-    CloseDirectPort();
+    wire_.reset();
     CloseFileSlot(0);
-    SetSerialDeviceFactory(nullptr);
-    SetDirectPortClock(nullptr);
   }
 
-  // A fresh fake port with `gauge` on it (asked once before anything is written, then after every
+  // A fresh fake wire with `gauge` on it (asked once before anything is written, then after every
   // write); the driven time of every byte written goes to writeMs_.
   void Start(const Gauge& gauge) {
-    FakePort::Reset();
+    wire_.emplace(true);
     writeMs_.clear();
     view_ = RecordingProgressView();
-    FakePort::gauge = [this, gauge] {
-      writeMs_.resize(FakePort::written.size(), FakePort::nowMs);
-      const Bytes answer = gauge(FakePort::written.size());
-      FakePort::ready.insert(FakePort::ready.end(), answer.begin(), answer.end());
+    FakeWire& w = Wire();
+    w.onWrite = [this, gauge, &w] {
+      writeMs_.resize(w.written.size(), w.nowMs);
+      w.Arrive(w.nowMs, gauge(w.written.size()));
     };
-    FakePort::ready = gauge(0);  // what waits on the line before the port is opened
+    w.Arrive(0, gauge(0));  // what waits on the line before the port is opened
   }
   int16_t Transfer(bool reading) {
     return reading ? ReadSetupFromGauge(nullptr, kPort, view_)
@@ -147,8 +143,8 @@ class GaugeTransferTest : public ::testing::Test {
         EXPECT_EQ(view_.events[i + 1].kind, Kind::kRepaint) << i;
       }
     ASSERT_EQ(view_.events.back().kind, Kind::kDestroy);
-    EXPECT_GE(FakePort::nowMs - writeMs_.back(), 999);
-    EXPECT_EQ(FakePort::calls.back(), "close");
+    EXPECT_GE(Wire().nowMs - writeMs_.back(), 999);
+    EXPECT_EQ(Wire().events.back(), "close");
     EXPECT_FALSE(IsDirectPortOpen());
   }
   // One box with the text, the dialog gone, never "o.k.", the port closed, nothing lost.
@@ -168,7 +164,7 @@ class GaugeTransferTest : public ::testing::Test {
   std::string setupPath_;
   Bytes image_;
   RecordingProgressView view_;
-  FakePort::Clock clock_;
+  std::optional<FakeWireScope> wire_;
   std::vector<double> writeMs_;
 };
 
@@ -188,8 +184,12 @@ TEST_F(GaugeTransferTest, ReadTakesThe48BlocksAndModuleTypeWithExactBytesTextsAn
   EXPECT_EQ(view_.parent, parent);
   EXPECT_EQ(Slot(), SetupAfterRead(image_, kGauge, 1));
   ExpectDone(u"Read setup from the ORV S470 gauge", Shown());
-  EXPECT_EQ(FakePort::written, Cat({ReadStart(3), kEndCommandBytes}));
-  EXPECT_TRUE(FakePort::ready.empty());
+  EXPECT_EQ(Wire().written, Cat({ReadStart(3), kEndCommandBytes}));
+  EXPECT_TRUE(Wire().incoming.empty());
+  // The port: 4800 baud 8N2 with DTR and RTS on, the direct port's style, a 300 ms read time-out.
+  EXPECT_EQ(std::vector<std::string>(Wire().events.begin(), Wire().events.begin() + 4),
+            (std::vector<std::string>{"open 5", "apply 4800 8N2 dtr rts direct", "queues 8192 8192",
+                                      "timeouts 300"}));
   ASSERT_EQ(writeMs_.size(), 17u);
   EXPECT_GE(writeMs_[7] - writeMs_[6], 100);
   EXPECT_GE(writeMs_[13] - writeMs_[12], 100);
@@ -201,7 +201,7 @@ TEST_F(GaugeTransferTest, WriteSends48BlocksWithChecksums) {
   lang_.texts[1003] = std::u16string(95, u't');
   Start(WritingGauge([](size_t) { return Bytes{0x01}; }));
   ASSERT_EQ(WriteSetupToGauge(nullptr, kPort, view_), 0);
-  EXPECT_EQ(FakePort::written, Cat({WriteStart(), WithChecksums(&image_[256]), kEndCommandBytes}));
+  EXPECT_EQ(Wire().written, Cat({WriteStart(), WithChecksums(&image_[256]), kEndCommandBytes}));
   EXPECT_GE(writeMs_[3] - writeMs_[2], 100);
   EXPECT_GE(writeMs_[7] - writeMs_[6], 100);
   EXPECT_EQ(Slot(), image_);  // writing only reads the setup
@@ -234,71 +234,53 @@ TEST_F(GaugeTransferTest, FailedTransferShowsItsTextAndLosesNothing) {
     const char* name;
     bool reading;
     Gauge gauge;
-    const char* refused;  // the step of the opening the port refuses, or ""
+    int refused;          // the step of the opening the port refuses (0: the device), or -1
     int statusLines;      // shown before the failure
     Bytes sent;           // by the host
     const char* text;
     double minMs, maxMs;
   } cases[] = {
       // clang-format off
-      {"read: wrong checksum in the last block", true, ReadingGauge(badLast), "", 2 + 47, start,
+      {"read: wrong checksum in the last block", true, ReadingGauge(badLast), -1, 2 + 47, start,
        kNoConnection, 0, 5000},
-      {"read: silent from block 10 on", true, ReadingGauge(First(kBlocks, 9 * 17 + 5)), "", 2 + 9,
+      {"read: silent from block 10 on", true, ReadingGauge(First(kBlocks, 9 * 17 + 5)), -1, 2 + 9,
        start, kNoConnection, 0, 5000},
-      {"write: block 30 refused", false, WritingGauge(refuse30), "", 2 + 29, writeUpTo(30 * 17),
+      {"write: block 30 refused", false, WritingGauge(refuse30), -1, 2 + 29, writeUpTo(30 * 17),
        kNotAccepted, 0, 5000},
-      {"write: block 3 not acknowledged", false, WritingGauge(noAck3), "", 2 + 2, writeUpTo(3 * 17),
+      {"write: block 3 not acknowledged", false, WritingGauge(noAck3), -1, 2 + 2, writeUpTo(3 * 17),
        kNoConnection, 0, 5000},
-      {"read: chatter while the input is emptied on open", true, Chattering(0), "", 1, {},
+      {"read: chatter while the input is emptied on open", true, Chattering(0), -1, 1, {},
        kNoConnection, 3000, 4000},
-      {"read: chatter instead of the echo", true, Chattering(2), "", 2, First(start, 2),
+      {"read: chatter instead of the echo", true, Chattering(2), -1, 2, First(start, 2),
        kNoConnection, 3000, 4000},
-      {"read: chatter after the confirmations", true, Chattering(4), "", 2, First(start, 4),
+      {"read: chatter after the confirmations", true, Chattering(4), -1, 2, First(start, 4),
        kNoConnection, 3000, 4000},
-      {"read: endless identification line", true, Chattering(6), "", 2, First(start, 6),
+      {"read: endless identification line", true, Chattering(6), -1, 2, First(start, 6),
        kNoConnection, 3000, 4000},
-      {"read: silent gauge", true, silent, "", 2, Repeat({0xC9, 0x8D}, 101),
+      {"read: silent gauge", true, silent, -1, 2, Repeat({0xC9, 0x8D}, 101),
        kNoConnection, 300 * 102, 300 * 102},
-      {"write: silent gauge", false, silent, "", 2, Repeat({0xC9, 0x8D}, 101),
+      {"write: silent gauge", false, silent, -1, 2, Repeat({0xC9, 0x8D}, 101),
        kNoConnection, 300 * 102, 300 * 102},
-      {"read: device refused", true, silent, "open", 1, {}, kNoConnection, 0, 0},
-      {"read: settings refused", true, silent, "apply", 1, {}, kNoConnection, 0, 0},
-      {"write: queues refused", false, silent, "queues", 1, {}, kNoConnection, 0, 0},
-      {"write: time-outs refused", false, silent, "timeouts", 1, {}, kNoConnection, 0, 0},
+      {"read: device refused", true, silent, 0, 1, {}, kNoConnection, 0, 0},
+      {"read: settings refused", true, silent, 1, 1, {}, kNoConnection, 0, 0},
+      {"write: queues refused", false, silent, 2, 1, {}, kNoConnection, 0, 0},
+      {"write: time-outs refused", false, silent, 3, 1, {}, kNoConnection, 0, 0},
       // clang-format on
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     Start(c.gauge);
-    FakePort::refuse = c.refused;
+    Wire().failCall = c.refused;
     EXPECT_EQ(Transfer(c.reading), 1);
     ExpectFailure(c.text, c.statusLines);
-    EXPECT_EQ(FakePort::written, c.sent);
-    EXPECT_GE(FakePort::nowMs, c.minMs);
-    EXPECT_LE(FakePort::nowMs, c.maxMs);
-    EXPECT_EQ(FakePort::calls.back(), std::string(c.refused) == "open" ? "open 5" : "close");
+    EXPECT_EQ(Wire().written, c.sent);
+    EXPECT_GE(Wire().nowMs, c.minMs);
+    EXPECT_LE(Wire().nowMs, c.maxMs);
+    EXPECT_EQ(Wire().events.back(), c.refused == 0 ? "open 5" : "close");
   }
   // The setup file is untouched as well when the host closes it now.
   ASSERT_EQ(CloseFileSlot(0), 0);
   EXPECT_EQ(ReadFileBytes(setupPath_), image_);
-}
-
-// The port is opened at 4800 baud 8N2 with DTR and RTS on, its queues and its 300 ms read time-out
-// set, and its input emptied; the silent gauge then gets one read per wake-up pair.
-TEST_F(GaugeTransferTest, PortIsOpenedForTheGaugeAndItsInputEmptied) {
-  Start([](size_t) { return Bytes{}; });
-  EXPECT_EQ(Transfer(true), 1);
-  std::vector<std::string> calls = {"open 5", "apply", "queues 8192 8192", "timeouts 300", "read"};
-  for (int i = 0; i < 101; ++i) calls.push_back("read");
-  calls.push_back("close");
-  EXPECT_EQ(FakePort::calls, calls);
-  const LineSettings& s = FakePort::applied;
-  EXPECT_EQ(s.style, DcbStyle::kDirect);
-  EXPECT_EQ(s.baud, 4800u);
-  EXPECT_EQ(s.dataBits, 8);
-  EXPECT_EQ(s.parity, Parity::kNone);
-  EXPECT_EQ(s.stopBits, 2);
-  EXPECT_TRUE(s.dtr && s.rts);
 }
 
 TEST_F(GaugeTransferTest, PrepareChannelRecordsDefaultsOnlyRecordsWithBothBytesZero) {

@@ -106,10 +106,9 @@ TEST(S470Tool, FailuresGiveTheirStatusAndOneLine) {
     SCOPED_TRACE(c.line);
     WriteFileBytes(setup, setupBytes);
     WriteFileBytes(shortFile, shortBytes);
-    FakePort::Reset();
-    if (c.silentPort) SetSerialDeviceFactory(&FakePort::New);
+    std::optional<FakeWireScope> wire;  // a port whose reads time out at once
+    if (c.silentPort) wire.emplace(false);
     const ToolRun run = RunS470(c.args);
-    SetSerialDeviceFactory(nullptr);
     EXPECT_EQ(run.status, c.status);
     EXPECT_EQ(run.err, c.line + "\n");
     EXPECT_EQ(run.out, "");
