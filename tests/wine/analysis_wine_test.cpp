@@ -23,7 +23,7 @@ TEST(AnalysisWine, OneModuleIsReportedThroughTheWin32BusPort) {
   sim::BusSim bus(line);
   bus.AddModule({"QLB-mc1", 0x99, 0x05, 123456789});
   bus.Start();
-  const HostRun run = RunHost(Words("threads analysis 8 0x0001 threads"), dir);
+  const HostRun run = RunHost(dir, "threads analysis 8 0x0001 threads");
   bus.Stop();
   ASSERT_TRUE(run.ended) << run.output;
   EXPECT_EQ(Text(ReadFileBytes(dir + "/Analysis.txt")),
@@ -36,9 +36,7 @@ TEST(AnalysisWine, OneModuleIsReportedThroughTheWin32BusPort) {
   EXPECT_EQ(run.messageBoxes, Lines{"Attention|The work on the QLBus is finished."}) << run.output;
   EXPECT_EQ(Text(ReadFileBytes(dir + "/notepad-calls.txt")), "notepad analysis.txt\n");
   // Every tick thread has ended when the export returns: the host may free the DLL at once.
-  Lines threads;
-  for (const auto& l : run.lines)
-    if (l.rfind("threads -> ", 0) == 0) threads.push_back(l);
+  const Lines threads = run.Starting({"threads -> "});
   ASSERT_EQ(threads.size(), 2u) << run.output;
   EXPECT_EQ(threads[0], threads[1]);
 }

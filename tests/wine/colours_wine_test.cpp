@@ -23,20 +23,18 @@ TEST(ColoursWine, StoredValuesAreWrittenBackAndTheOtherRolesGetTheirDefaults) {
       "\"COLOR 03\"=\"1234567890123456789012345678901234567890\"\r\n";  // no blanks at all
   WriteFileBytes(dir + "/colours.reg", std::vector<uint8_t>(values.begin(), values.end()));
   WineReg({"import", dir + "/colours.reg"});
-  const HostRun run = RunHost(Words("open c.s47 read 30 0x0001 close"), dir);
+  const HostRun run = RunHost(dir, "open c.s47 read 30 0x0001 close");
   ASSERT_TRUE(run.ended) << run.output;
   // COLOR 03 is one endless red field, which runs into the wide NUL: its second zero byte counts
   // as a digit too. 1234...890 is 210 modulo 256; 210 * 10 + 0 - '0' = 2052 is 4.
-  EXPECT_EQ(QueryKey("HKLM\\SOFTWARE\\ORV\\MERIDEX"),
-            (std::map<std::string, std::string>{{"COLOR 00", "255 255 242 "},
-                                                {"COLOR 01", "240 233 208 "},
-                                                {"COLOR 02", "240 233 208 "},
-                                                {"COLOR 03", "4 0 0 "},
-                                                {"COLOR 04", "0 0 255 "},
-                                                {"COLOR 05", "255 255 242 "},
-                                                {"COLOR 06", "212 208 200 "},
-                                                {"COLOR 07", "212 208 200 "},
-                                                {"COLOR 12", "1 2 3 "}}));
+  EXPECT_EQ(
+      WineReg({"query", "HKLM\\SOFTWARE\\ORV\\MERIDEX"}),
+      (Lines{"", "HKEY_LOCAL_MACHINE\\SOFTWARE\\ORV\\MERIDEX",
+             "    COLOR 00    REG_SZ    255 255 242 ", "    COLOR 01    REG_SZ    240 233 208 ",
+             "    COLOR 02    REG_SZ    240 233 208 ", "    COLOR 03    REG_SZ    4 0 0 ",
+             "    COLOR 04    REG_SZ    0 0 255 ", "    COLOR 05    REG_SZ    255 255 242 ",
+             "    COLOR 06    REG_SZ    212 208 200 ", "    COLOR 07    REG_SZ    212 208 200 ",
+             "    COLOR 12    REG_SZ    1 2 3 ", ""}));
 }
 
 }  // namespace

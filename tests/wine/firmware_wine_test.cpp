@@ -53,7 +53,7 @@ TEST(FirmwareWine, CodeOpensTheDialogWhereARunProgramsTheModule) {
       "wait Access code; settext 100 kDwZ; click 1; gone Access code; "
       "wait Firmware programming; items 11; text 201; select 11 1; click 100; "
       "waittext 203  Module is programmed successfully; text 201; waitenabled; click 2";
-  const HostRun run = RunScript(dir, script, Words("firmware 4 1 firmware 4 1 firmware 4 1"));
+  const HostRun run = RunHost(dir, "firmware 4 1 firmware 4 1 firmware 4 1", script);
   boot.Stop();
   ASSERT_TRUE(run.ended) << run.output;
   Lines seen;

@@ -19,16 +19,6 @@ namespace {
 using namespace gauge_test;
 using sim::GaugeConfig;
 
-// A simulated gauge on COM<n> of the Wine prefix, for the length of one test.
-struct GaugeOnCom {
-  sim::GaugeSim sim;
-  sim::GaugeSimRunner runner;
-  GaugeOnCom(int com, GaugeConfig config, const sim::GaugeMemory& memory)
-      : sim(std::move(config)), runner(sim, ComLinkPath(com)) {
-    sim.SetMemory(memory);
-  }
-};
-
 // Reads through the Win32 port on a one- and a two-digit COM number: the port turns off the
 // flow control a driver had left on and keeps its end-of-file character; the module type goes
 // into the file; the progress dialog shows the transfer's lines as far as the host saw them (it
@@ -44,16 +34,19 @@ TEST(GaugeTransferWine, ReadsOnComTwoAndTwelveAndTransfersThatCannotRunOrBreakOf
   im2.faults.hangUpBlock = 30;
   im2.faults.sessions = 1;
   im2.pace = true;
-  GaugeOnCom com2(2, ae1, PatternedGauge(1)), com12(12, im2, PatternedGauge(2));
+  sim::GaugeSim gauge2(ae1), gauge12(im2);
+  gauge2.SetMemory(PatternedGauge(1));
+  gauge12.SetMemory(PatternedGauge(2));
+  sim::GaugeSimRunner com2(gauge2, ComLinkPath(2)), com12(gauge12, ComLinkPath(12));
   LeaveDriverSettings(ComLinkPath(2));
   const std::string dir = FreshDir("gauge");
   Bytes file = PatternedSetup();
   SetChannelBytes(file, {{9, 9}, {9, 9}, {0, 0}, {9, 9}, {9, 9}, {9, 9}, {9, 9}, {9, 9}});
   WriteFileBytes(dir + "/n.s47", file);
   for (const char* f : {"/a.s47", "/b.s47"}) WriteFileBytes(dir + f, PatternedSetup());
-  const HostRun run = RunHost(Words("read 2 1 write 2 1 open n.s47 write 13 1 read 12 1 close "
-                                    "open a.s47 read 2 1 close open b.s47 read 12 1 close"),
-                              dir);
+  const HostRun run = RunHost(dir,
+                              "read 2 1 write 2 1 open n.s47 write 13 1 read 12 1 close "
+                              "open a.s47 read 2 1 close open b.s47 read 12 1 close");
   ASSERT_TRUE(run.ended) << run.output;
   EXPECT_EQ(run.Results(),
             (Lines{"read -> 1", "write -> 1", "open -> 0", "write -> 1", "read -> 1", "close -> 0",
@@ -67,19 +60,16 @@ TEST(GaugeTransferWine, ReadsOnComTwoAndTwelveAndTransfersThatCannotRunOrBreakOf
   EXPECT_EQ(ReadFileBytes(dir + "/n.s47"), file);
   EXPECT_EQ(ReadFileBytes(dir + "/a.s47"), SetupAfterRead(PatternedSetup(), PatternedGauge(1), 1));
   EXPECT_EQ(ReadFileBytes(dir + "/b.s47"), SetupAfterRead(PatternedSetup(), PatternedGauge(2), 2));
-  EXPECT_EQ(com12.runner.hangUps(), 1);
-  com2.runner.Stop();
-  EXPECT_EQ(com2.runner.Bytes('>'), Cat({ReadStart(), kEndCommandBytes}));  // none before
+  EXPECT_EQ(com12.hangUps(), 1);
+  com2.Stop();
+  EXPECT_EQ(com2.Bytes('>'), Cat({ReadStart(), kEndCommandBytes}));  // none before
   const Lines shown = ProgressLines();
   const std::set<std::string> known(shown.begin(), shown.end());
   const std::string prefix = "DIALOG Read setup from the ORV S470 gauge|100=";
-  int progress = 0;
-  for (const auto& l : run.lines) {
-    if (l.rfind(prefix, 0) != 0) continue;
-    ++progress;
+  const Lines progress = run.Starting({prefix});
+  for (const auto& l : progress)
     EXPECT_TRUE(l.size() == prefix.size() || known.count(l.substr(prefix.size())) == 1) << l;
-  }
-  EXPECT_GT(progress, 0) << run.output;
+  EXPECT_FALSE(progress.empty()) << run.output;
 }
 
 }  // namespace

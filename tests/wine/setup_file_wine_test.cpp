@@ -27,10 +27,10 @@ TEST(SetupFileWine, ExportsWorkOnRealFilesAndOpeningLeavesThemAlone) {
   WriteFileBytes(dir + "/old.s47", old);
   const std::string huge = "truncate -s 5G '" + dir + "/huge.s47'";
   ASSERT_EQ(std::system((huge + " && ln -s /dev/full '" + dir + "/full.s47'").c_str()), 0);
-  const HostRun run = RunHost(Words("open no\\such\\folder\\x.s47 open new.s47 setint 10 0x1234 "
-                                    "set 7499 0x1AB close open notes.txt set 300 7 open old.s47 "
-                                    "close open huge.s47 open full.s47 close"),
-                              dir);
+  const HostRun run = RunHost(dir,
+                              "open no\\such\\folder\\x.s47 open new.s47 setint 10 0x1234 "
+                              "set 7499 0x1AB close open notes.txt set 300 7 open old.s47 "
+                              "close open huge.s47 open full.s47 close");
   ASSERT_TRUE(run.ended) << run.output;
   EXPECT_EQ(run.Results(), (Lines{"open -> 1", "open -> 0", "close -> 0", "open -> 0", "open -> 0",
                                   "close -> 0", "open -> 2", "open -> 0", "close -> 1"}))
@@ -59,9 +59,8 @@ TEST(SetupFileWine, MissingLanguageDllIsReportedAndNothingIsTouched) {
   const std::string bin = ProgramFolder(dir, {});
   for (const char* dll : {"/ORV_LangWinNT.DLL", "/ORV_LangWin95.DLL"})
     WriteFileBytes(dir + dll, ReadFileBytes(WineBin() + dll));
-  const HostRun run =
-      RunHost(Words("open x.s47 read 2 1 setup 1 analysis 2 1 firmware 2 1 qlb 2 1 write 2 1"), dir,
-              {}, bin);
+  const HostRun run = RunHost(
+      dir, "open x.s47 read 2 1 setup 1 analysis 2 1 firmware 2 1 qlb 2 1 write 2 1", "", {}, bin);
   ASSERT_TRUE(run.ended) << run.output;
   // Files are opened through the Language DLL.
   EXPECT_EQ(run.Results(), (Lines{"open -> 1", "read -> 1", "setup -> 0", "write -> 1"}));

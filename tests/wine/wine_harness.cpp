@@ -6,7 +6,6 @@
 #include <array>
 #include <cstdio>
 #include <cstdlib>
-#include <iterator>
 #include <sstream>
 #include <stdexcept>
 
@@ -22,6 +21,10 @@ std::string Quote(const std::string& s) {
 
 std::string WineRun() {
   return Quote(std::string(S470_SOURCE_DIR) + "/cmake/wine-run.sh");
+}
+
+std::string WinePrefix() {
+  return WineBin() + "/../wineprefix";
 }
 
 // Runs a shell command; its standard output split into lines (CR LF or LF).
@@ -48,6 +51,15 @@ bool HostRun::Has(const std::string& line) const {
   return std::find(lines.begin(), lines.end(), line) != lines.end();
 }
 
+Lines HostRun::Starting(const Lines& starts) const {
+  Lines found;
+  for (const auto& l : lines)
+    if (std::any_of(starts.begin(), starts.end(),
+                    [&](const auto& s) { return l.rfind(s, 0) == 0; }))
+      found.push_back(l);
+  return found;
+}
+
 Lines HostRun::Results() const {
   Lines results;
   for (const auto& l : lines)
@@ -59,16 +71,19 @@ std::string WineBin() {
   const char* build = std::getenv("S470_WINE_BUILD");
   return build != nullptr && std::string(build) == "win64" ? S470_WIN64_BIN : S470_WIN32_BIN;
 }
-std::string WinePrefix() {
-  return WineBin() + "/../wineprefix";
-}
-
-HostRun RunHost(const Lines& commands, const std::string& cwd, const Lines& environment,
-                const std::string& bin) {
-  std::string cmd = "mkdir -p " + Quote(cwd) + " && cd " + Quote(cwd) + " && env";
+HostRun RunHost(const std::string& dir, const std::string& commands, std::string script,
+                const Lines& environment, const std::string& bin) {
+  std::string cmd = "cd " + Quote(dir) + " && env";
   for (const auto& e : environment) cmd += " " + Quote(e);
   cmd += " " + WineRun() + " " + Quote(WinePrefix()) + " " + Quote(bin + "/host.exe");
-  for (const auto& c : commands) cmd += " " + Quote(c);
+  if (!script.empty()) {
+    for (size_t at = 0; (at = script.find("; ", at)) != std::string::npos;)
+      script.replace(at, 2, "\n");
+    WriteFileBytes(dir + "/script.txt", std::vector<uint8_t>(script.begin(), script.end()));
+    cmd += " --script script.txt";
+  }
+  std::istringstream words(commands);
+  for (std::string word; words >> word;) cmd += " " + Quote(word);
   HostRun run;
   run.lines = Capture(cmd + " 2>/dev/null </dev/null", &run.output);
   for (const auto& line : run.lines) {
@@ -76,21 +91,6 @@ HostRun RunHost(const Lines& commands, const std::string& cwd, const Lines& envi
     if (line == "host end") run.ended = true;
   }
   return run;
-}
-
-HostRun RunScript(const std::string& dir, std::string script, const Lines& commands,
-                  const Lines& environment, const std::string& bin) {
-  for (size_t at = 0; (at = script.find("; ", at)) != std::string::npos;)
-    script.replace(at, 2, "\n");
-  WriteFileBytes(dir + "/script.txt", std::vector<uint8_t>(script.begin(), script.end()));
-  Lines all = {"--script", "script.txt"};
-  all.insert(all.end(), commands.begin(), commands.end());
-  return RunHost(all, dir, environment, bin);
-}
-
-Lines Words(const std::string& text) {
-  std::istringstream in(text);
-  return Lines(std::istream_iterator<std::string>(in), std::istream_iterator<std::string>());
 }
 
 std::string ProgramFolder(const std::string& dir, const Lines& files) {
@@ -104,7 +104,7 @@ std::string ProgramFolder(const std::string& dir, const Lines& files) {
 
 std::string ComLinkPath(int com) {
   struct stat st {};
-  if (stat((WinePrefix() + "/.s470-ready").c_str(), &st) != 0) RunHost({}, FreshDir("prefix"));
+  if (stat((WinePrefix() + "/.s470-ready").c_str(), &st) != 0) RunHost(FreshDir("prefix"), "");
   return WinePrefix() + "/dosdevices/com" + std::to_string(com);
 }
 
@@ -119,17 +119,6 @@ Lines WineReg(const Lines& arguments) {
   std::string cmd = WineRun() + " " + Quote(WinePrefix()) + " reg", output;
   for (const auto& a : arguments) cmd += " " + Quote(a);
   return Capture(cmd + " 2>&1 </dev/null", &output);
-}
-
-std::map<std::string, std::string> QueryKey(const std::string& key) {
-  // A text value's line: four blanks, name, four blanks, REG_SZ, four blanks, data.
-  std::map<std::string, std::string> values;
-  for (const auto& line : WineReg({"query", key})) {
-    const size_t typeAt = line.find("    REG_SZ    ", 4);
-    if (line.rfind("    ", 0) == 0 && typeAt != std::string::npos)
-      values[line.substr(4, typeAt - 4)] = line.substr(typeAt + 14);
-  }
-  return values;
 }
 
 std::string DriverSettings(const std::string& slavePath) {

@@ -4,7 +4,6 @@
 // says S470_WINE_BUILD=win64 (the same sources as x86_64 PE, for pointer-size faults).
 #pragma once
 
-#include <map>
 #include <string>
 #include <vector>
 
@@ -21,23 +20,17 @@ struct HostRun {
   bool ended = false;  // the host reached its end (it really ran)
   bool Has(const std::string& line) const;
   Lines Results() const;  // the results of the host's commands ("read -> 1", ...), in order
+  Lines Starting(const Lines& starts) const;  // the lines that begin with one of `starts`
 };
 
-std::string WineBin();     // the build's folder with s470_pc.dll, the stand-ins, host.exe
-std::string WinePrefix();  // the private prefix of that build
+std::string WineBin();  // the build's folder with s470_pc.dll, the stand-ins, host.exe
 
-// Runs host.exe (from `bin`, by default the build's) with the commands in `cwd` (created when
-// missing). Extra environment entries ("NAME=value") are added for the run.
-HostRun RunHost(const Lines& commands, const std::string& cwd, const Lines& environment = {},
-                const std::string& bin = WineBin());
-
-// RunHost with a dialog script for the host: its steps, one after the other, separated by "; "
-// ("wait Kanal  3; click 1").
-HostRun RunScript(const std::string& dir, std::string script, const Lines& commands,
-                  const Lines& environment = {}, const std::string& bin = WineBin());
-
-// The words of a command line: "open a.s47 close" -> {"open", "a.s47", "close"}.
-Lines Words(const std::string& text);
+// Runs host.exe (from `bin`, by default the build's) in the folder `dir` with `commands` (words
+// separated by blanks: "open a.s47 close") and, when given, a dialog script: its steps one after
+// the other, separated by "; " ("wait Kanal  3; click 1"). `environment` entries ("NAME=value")
+// are added for the run.
+HostRun RunHost(const std::string& dir, const std::string& commands, std::string script = "",
+                const Lines& environment = {}, const std::string& bin = WineBin());
 
 // A program folder `dir`/bin with host.exe, s470_pc.dll and `files` of the build's folder; its
 // path, for RunHost.
@@ -52,8 +45,6 @@ std::string FreshDir(const std::string& name);
 
 // Runs `reg <arguments>` in the prefix (the live registry of the running server); its output.
 Lines WineReg(const Lines& arguments);
-// The text values of a key as `reg query` lists them: name -> data; empty when missing.
-std::map<std::string, std::string> QueryKey(const std::string& key);
 
 // What Wine keeps of the Win32 device control block on a pseudo-terminal, read on its slave:
 // the end-of-file, XON and XOFF characters and flow control, as stty names them ("eof = ^Z
