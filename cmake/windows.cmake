@@ -87,16 +87,11 @@ include(${CMAKE_SOURCE_DIR}/cmake/s470_tool.cmake)
 add_test(NAME dll_exports COMMAND ${CMAKE_SOURCE_DIR}/tests/check_dll.sh ${S470_OBJDUMP}
          $<TARGET_FILE:s470_pc> ${CMAKE_SYSTEM_PROCESSOR})
 
-# The release package (scripts/package.sh): contents, import libraries, a C host built from it;
-# on i686 that host also runs under 32-bit Wine.
+# The release package (scripts/package.sh): contents, import libraries, a C host built from it.
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
   add_test(NAME package COMMAND ${CMAKE_SOURCE_DIR}/tests/check_package.sh ${CMAKE_SOURCE_DIR}
            ${CMAKE_BINARY_DIR})
-  add_test(NAME package_host_wine COMMAND ${CMAKE_SOURCE_DIR}/tests/check_package.sh
-           ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR} run)
-  include(${CMAKE_SOURCE_DIR}/cmake/wine32.cmake)
-  set_tests_properties(package package_host_wine PROPERTIES RUN_SERIAL TRUE)
-  set_tests_properties(package_host_wine PROPERTIES DISABLED ${S470_WINE32_DISABLED})
+  set_tests_properties(package PROPERTIES RUN_SERIAL TRUE)
 endif()
 
 # PE unit tests of the Win32 layer, run under Wine (the i686 ones under 32-bit Wine). A PE that

@@ -1,4 +1,4 @@
-/* Declared as Visual C++ sees them through s470_pc.h (no Windows headers for this compiler). */
+// Declared as Visual C++ sees them through s470_pc.h (no Windows headers for this compiler).
 __declspec(dllimport) short __stdcall RS470_OpenSetup(const unsigned short* path);
 __declspec(dllimport) void __stdcall RS470_SetInt(unsigned long address, unsigned long value);
 __declspec(dllimport) short __stdcall RS470_CloseSetup(void);

@@ -34,7 +34,6 @@ TEST(DialogColoursTest, RolesBrushAndBackgroundColourOnARealDeviceContext) {
   ASSERT_NE(dc, nullptr);
   const WPARAM w = reinterpret_cast<WPARAM>(dc);
   LoadColours();
-  EXPECT_EQ(GetWideRegistryFlag(), 1);  // Wine reports Windows NT
   SetBkColor(dc, 0x123456);
   SetTextColor(dc, 0x654321);
   const INT_PTR edit = AnswerColourMessage(WM_CTLCOLOREDIT, w);

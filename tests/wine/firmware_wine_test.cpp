@@ -56,12 +56,8 @@ TEST(FirmwareWine, CodeOpensTheDialogWhereARunProgramsTheModule) {
   const HostRun run = RunHost(dir, "firmware 4 1 firmware 4 1 firmware 4 1", script);
   boot.Stop();
   ASSERT_TRUE(run.ended) << run.output;
-  Lines seen;
-  for (const std::string& l : run.lines)
-    if (l.rfind("SCRIPT", 0) == 0 || l.rfind("TEXT", 0) == 0 || l.rfind("ITEMS", 0) == 0)
-      seen.push_back(l);
   EXPECT_EQ(
-      seen,
+      run.Starting({"SCRIPT", "TEXT", "ITEMS"}),
       (Lines{"SCRIPT found Access code", "SCRIPT gone Access code", "SCRIPT found Access code",
              "SCRIPT gone Access code", "SCRIPT found Access code", "SCRIPT gone Access code",
              "SCRIPT found Firmware programming", "ITEMS 11=QLB-mc1|S470|R/S470-ae1/im2",

@@ -94,8 +94,8 @@ HostRun RunHost(const std::string& dir, const std::string& commands, std::string
 }
 
 std::string ProgramFolder(const std::string& dir, const Lines& files) {
-  std::string cmd = "mkdir -p " + Quote(dir + "/bin") + " && cd " + Quote(WineBin()) + " && cp";
-  for (const auto& f : Lines{"host.exe", "s470_pc.dll"}) cmd += " " + Quote(f);
+  std::string cmd = "mkdir -p " + Quote(dir + "/bin") + " && cd " + Quote(WineBin()) +
+                    " && cp host.exe s470_pc.dll";
   for (const auto& f : files) cmd += " " + Quote(f);
   if (std::system((cmd + " " + Quote(dir + "/bin")).c_str()) != 0)
     throw std::runtime_error("cannot make " + dir + "/bin");
@@ -122,11 +122,11 @@ Lines WineReg(const Lines& arguments) {
 }
 
 std::string DriverSettings(const std::string& slavePath) {
-  std::string all, shown;
   const std::string fields = "'(eof|start|stop) = [^;]*|-?(crtscts|ixon|ixoff)\\b'";
-  for (const auto& l : Capture("stty -F " + Quote(slavePath) + " -a | grep -oE " + fields, &all))
-    shown += (shown.empty() ? "" : " ") + l;
-  return shown;
+  std::string all;
+  const Lines shown = Capture(
+      "stty -F " + Quote(slavePath) + " -a | grep -oE " + fields + " | paste -sd ' '", &all);
+  return shown.empty() ? "" : shown[0];
 }
 
 void LeaveDriverSettings(const std::string& slavePath) {
