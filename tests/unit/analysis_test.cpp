@@ -270,19 +270,6 @@ TEST_F(AnalysisOnBus, PortThatCannotBeOpenedAtAnyStepGivesTheFailureText) {
   }
 }
 
-// A line that echoes nothing is an empty bus to the analysis; the table says it never echoed.
-TEST_F(AnalysisOnBus, LineWithoutEchoFindsNoModulesAndSaysSo) {
-  for (bool echo : {false, true}) {
-    StartWire();
-    Wire().echo = echo;
-    ModuleTable table;
-    EXPECT_TRUE(AnalyseBus(owner, kPort, &table));
-    EXPECT_EQ(table.count, 0);
-    EXPECT_EQ(table.echoed, echo);
-    EXPECT_FALSE(BusPortIsOpen(kPort));
-  }
-}
-
 TEST_F(AnalysisOnBus, ReportThatCannotBeCreatedIsAFileAccessError) {
   ASSERT_EQ(mkdir(dir.Path("Analysis.txt").c_str(), 0755), 0);
   Run({kAnswerA});
