@@ -33,7 +33,6 @@ TEST(GaugeTransferWine, ReadsOnComTwoAndTwelveAndTransfersThatCannotRunOrBreakOf
   im2.identification = "R/S470-im2";
   im2.faults.hangUpBlock = 30;
   im2.faults.sessions = 1;
-  im2.pace = true;
   sim::GaugeSim gauge2(ae1), gauge12(im2);
   gauge2.SetMemory(PatternedGauge(1));
   gauge12.SetMemory(PatternedGauge(2));
