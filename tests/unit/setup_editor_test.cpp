@@ -101,6 +101,8 @@ class EditorTest : public ::testing::Test {
     lang_.texts[2000] = u"&ORV S470";
     SetBrand(0);
     Open("setup.s47");
+    PutDefaults();
+    SetCurrentChannel(2);
   }
   void TearDown() override { CloseFileSlot(0); }
   void Open(const std::string& name) { ASSERT_EQ(OpenSetup(FromUtf8(dir_.Path(name)).c_str()), 0); }
@@ -125,19 +127,16 @@ class EditorTest : public ::testing::Test {
   TempDir dir_;
 };
 
-// Dialogs 11 and 12 open over the defaults of an empty setup, with channel 3 chosen.
-class ChannelTest : public EditorTest {
- protected:
-  void SetUp() override {
-    EditorTest::SetUp();
-    PutDefaults();
-    SetCurrentChannel(2);
-  }
-};
-using GeneralTest = ChannelTest;
+// Each dialog opens over the defaults of an empty setup, with channel 3 chosen.
+using ChannelTest = EditorTest;
+using GeneralTest = EditorTest;
 
-TEST_F(EditorTest, EmptySetupOpensWithDefaultsAndCancelPutsTheFileBack) {
-  Put(0, Bytes(255, 0x5A));  // the first 255 bytes are cleared with the defaults
+// An empty setup opens with the defaults written. Pages 11 and 12 run over a copy of addresses 0
+// to 1023: Cancel in the page (end 2) puts the copy back, any other end keeps what the page wrote.
+// Cancel in dialog 10 puts the whole file back as it was before the dialog.
+TEST_F(EditorTest, EmptySetupOpensWithDefaultsAndEachCancelUndoesItsPart) {
+  Put(0, Bytes(1024, 0x5A));  // all overwritten with the defaults
+  Put(256, {0});              // no channel on: an empty setup
   Put(2000, {'A', 0, 'b', 0});
   Put(7000, {0x77});
   const Bytes before = Image(0, 7500);
@@ -158,6 +157,31 @@ TEST_F(EditorTest, EmptySetupOpensWithDefaultsAndCancelPutsTheFileBack) {
   }
   EXPECT_EQ(view[302].text, u"Ab");
   EXPECT_EQ(view[304].limit, 2500);
+  intptr_t pageEnd = 0;
+  view.onOpenPage = [&](int) {  // each page writes its own count
+    const auto mark = static_cast<uint8_t>(view.pagesOpened.size());
+    SetSlotByte(0, CurrentRecordOffset() + 2, mark);
+    SetSlotByte(0, 300, mark);
+    return pageEnd;
+  };
+  const struct {
+    int button;
+    intptr_t end;
+    int channel;  // chosen afterwards
+  } clicks[] = {{115, 2, 2}, {125, 1, 7}, {111, -1, 0}, {126, 2, 0}, {126, 3, 0}};
+  for (const auto& c : clicks) {
+    Bytes expected = Image(0, 1024);
+    pageEnd = c.end;
+    EXPECT_TRUE(SetupDialogCommand(view, c.button, 0).handled);
+    EXPECT_EQ(CurrentChannel(), c.channel);
+    EXPECT_EQ(CurrentRecordOffset(), 384 + 80 * c.channel);
+    if (c.end != 2) {
+      expected[CurrentRecordOffset() + 2] = static_cast<uint8_t>(&c - clicks + 1);
+      expected[300] = static_cast<uint8_t>(&c - clicks + 1);
+    }
+    EXPECT_EQ(Image(0, 1024), expected) << c.button << " " << c.end;
+  }
+  EXPECT_EQ(view.pagesOpened, (std::vector<int>{11, 11, 11, 12, 12}));
   const CommandOutcome cancel = SetupDialogCommand(view, 2, 0);
   EXPECT_TRUE(cancel.handled && cancel.endWith == 2);
   EXPECT_EQ(Image(0, 7500), before);
@@ -233,41 +257,6 @@ TEST_F(EditorTest, OkWritesChannelMaskAndTextFieldsWithHiddenChannelsKept) {
   field3[2] = 'y';
   EXPECT_EQ(Image(2400, 2500), field3);
   EXPECT_EQ(GetSlotWord(0, 2500 + 2 * 2499), 0xE4);
-}
-
-// Each page runs over a copy of addresses 0 to 1023: Cancel in the page (end 2) puts the copy
-// back, any other end keeps what the page wrote; Cancel in dialog 10 undoes everything.
-TEST_F(EditorTest, PagesAreUndoneByTheirOwnCancelAndByCancelOfTheSetupDialog) {
-  PutDefaults();
-  const Bytes file = Image(0, 7500);
-  FakeControls view = Opened(OpenSetupDialog);
-  intptr_t pageEnd = 0;
-  view.onOpenPage = [&](int) {  // each page writes its own count
-    const auto mark = static_cast<uint8_t>(view.pagesOpened.size());
-    SetSlotByte(0, CurrentRecordOffset() + 2, mark);
-    SetSlotByte(0, 300, mark);
-    return pageEnd;
-  };
-  const struct {
-    int button;
-    intptr_t end;
-    int channel;  // chosen afterwards
-  } clicks[] = {{115, 2, 2}, {125, 1, 7}, {111, -1, 0}, {126, 2, 0}, {126, 3, 0}};
-  for (const auto& c : clicks) {
-    Bytes expected = Image(0, 1024);
-    pageEnd = c.end;
-    EXPECT_TRUE(SetupDialogCommand(view, c.button, 0).handled);
-    EXPECT_EQ(CurrentChannel(), c.channel);
-    EXPECT_EQ(CurrentRecordOffset(), 384 + 80 * c.channel);
-    if (c.end != 2) {
-      expected[CurrentRecordOffset() + 2] = static_cast<uint8_t>(&c - clicks + 1);
-      expected[300] = static_cast<uint8_t>(&c - clicks + 1);
-    }
-    EXPECT_EQ(Image(0, 1024), expected) << c.button << " " << c.end;
-  }
-  EXPECT_EQ(view.pagesOpened, (std::vector<int>{11, 11, 11, 12, 12}));
-  SetupDialogCommand(view, 2, 0);
-  EXPECT_EQ(Image(0, 7500), file);
 }
 
 // --- Dialog 11 ---
@@ -410,8 +399,7 @@ TEST_F(GeneralTest, OpeningFillsEveryListAndFollowsTheModuleType) {
   Put(277, {0});
   v = Opened(OpenGeneralDialog);
   EXPECT_EQ(GetSlotByte(0, 296), 1);
-  EXPECT_EQ(v[191].selection, 1);
-  EXPECT_FALSE(v[191].enabled);
+  EXPECT_TRUE(v[191].selection == 1 && !v[191].enabled);
   EXPECT_EQ(v[121].items.size(), 5u);
   for (int id : {100, 101, 102, 103, 116, 117, 144, 146, 160, 162, 164, 183, 189})
     EXPECT_FALSE(v[id].shown) << id;
