@@ -345,7 +345,7 @@ TEST_F(GeneralTest, OpeningFillsEveryListAndFollowsTheModuleType) {
   Put(257, {0xFF, 0});     // switch no item: counts as on
   Put(265, {0x05, 0x43});  // one-hot bits 0 and 2: item 4; scale index 3, style 1
   Put(269, {0x85, 0x25});
-  Put(277, {5, 0x81, 0xFF, 0xFF, 0x9F, 0x00, 0x00, 0x10});
+  Put(277, {5, 0x81, 0xFF, 0xFF, 0x9F, 0x01, 0x00, 0x10});  // signed 2: off, bit 0 set
   FakeControls v = Opened(OpenGeneralDialog);
   EXPECT_EQ(GetSlotByte(0, 258), 12);  // written at once
   EXPECT_EQ(v.title, u"T200");
@@ -390,7 +390,7 @@ TEST_F(GeneralTest, OpeningFillsEveryListAndFollowsTheModuleType) {
   EXPECT_TRUE(v[170].checked && v[171].enabled);
   EXPECT_EQ(v[171].text, u"-1");
   EXPECT_FALSE(v[172].checked || v[173].enabled);
-  EXPECT_EQ(v[173].text, u"-1048576");
+  EXPECT_EQ(v[173].text, u"-1048575");
 
   // Module type 1: one row, one interval box, no micrometre lists even with the switch on, no
   // item 245, and the two-way choice fixed to 1.
