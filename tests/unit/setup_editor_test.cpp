@@ -36,19 +36,16 @@ TEST(EditorNumbers, FormatFixedRoundsHalfAwayFromZeroWithAPointInAnyLocale) {
   // A German number locale must not turn the point into a comma (where the locale exists).
   const std::string old = std::setlocale(LC_NUMERIC, nullptr);
   std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
-  struct Case {
-    float value;
-    int decimals;
-    const char* text;
-  } cases[] = {
+  const std::tuple<float, int, const char*> cases[] = {
+      // value, decimals, text
       {0.04f, 4, "0.0400"},     {-0.03f, 4, "-0.0300"},     {999.999f, 3, "999.999"},
       {-0.0001f, 3, "-0.000"},  {0.0f, 4, "0.0000"},        {2.5f, 0, "3"},
       {-2.5f, 0, "-3"},         {1234567.0f, 0, "1234567"}, {0.00015f, 4, "0.0002"},
       {9.99999f, 5, "9.99999"}, {59.999f, 3, "59.999"},     {1.5f, 6, ""},
       {1.5f, -1, ""},
   };
-  for (const Case& c : cases)
-    EXPECT_EQ(FormatFixed(c.value, c.decimals), c.text) << c.value << " " << c.decimals;
+  for (const auto& [value, decimals, text] : cases)
+    EXPECT_EQ(FormatFixed(value, decimals), text) << value << " " << decimals;
   std::setlocale(LC_NUMERIC, old.c_str());
 }
 
@@ -164,22 +161,19 @@ TEST_F(EditorTest, EmptySetupOpensWithDefaultsAndEachCancelUndoesItsPart) {
     SetSlotByte(0, 300, mark);
     return pageEnd;
   };
-  const struct {
-    int button;
-    intptr_t end;
-    int channel;  // chosen afterwards
-  } clicks[] = {{115, 2, 2}, {125, 1, 7}, {111, -1, 0}, {126, 2, 0}, {126, 3, 0}};
-  for (const auto& c : clicks) {
+  // Button, the page's end, the channel chosen afterwards.
+  const std::tuple<int, intptr_t, int> clicks[] = {
+      {115, 2, 2}, {125, 1, 7}, {111, -1, 0}, {126, 2, 0}, {126, 3, 0}};
+  uint8_t mark = 0;
+  for (const auto& [button, end, channel] : clicks) {
     Bytes expected = Image(0, 1024);
-    pageEnd = c.end;
-    EXPECT_TRUE(SetupDialogCommand(view, c.button, 0).handled);
-    EXPECT_EQ(CurrentChannel(), c.channel);
-    EXPECT_EQ(CurrentRecordOffset(), 384 + 80 * c.channel);
-    if (c.end != 2) {
-      expected[CurrentRecordOffset() + 2] = static_cast<uint8_t>(&c - clicks + 1);
-      expected[300] = static_cast<uint8_t>(&c - clicks + 1);
-    }
-    EXPECT_EQ(Image(0, 1024), expected) << c.button << " " << c.end;
+    pageEnd = end;
+    EXPECT_TRUE(SetupDialogCommand(view, button, 0).handled);
+    EXPECT_EQ(CurrentChannel(), channel);
+    EXPECT_EQ(CurrentRecordOffset(), 384 + 80 * channel);
+    ++mark;
+    if (end != 2) expected[CurrentRecordOffset() + 2] = expected[300] = mark;
+    EXPECT_EQ(Image(0, 1024), expected) << button << " " << end;
   }
   EXPECT_EQ(view.pagesOpened, (std::vector<int>{11, 11, 11, 12, 12}));
   const CommandOutcome cancel = SetupDialogCommand(view, 2, 0);
@@ -358,12 +352,8 @@ TEST_F(GeneralTest, OpeningFillsEveryListAndFollowsTheModuleType) {
   }
   for (const auto& [id, text] : labels) EXPECT_EQ(v[id].text, T(text)) << id;
   EXPECT_EQ(v[130].text, u"T250 :  T251");
-  // Lists: their length, one item, the selection.
-  const struct {
-    int id, size, item;
-    std::u16string text;
-    int selected;
-  } lists[] = {
+  // Lists: id, length, one item and its text, the selection.
+  const std::tuple<int, size_t, int, std::u16string, int> lists[] = {
       {101, 2, 0, T(211), -1},          {119, 2, 0, T(228), 0},
       {103, 250, 249, u"250 um", 11},   {131, 9, 7, u"5.000 mm / 0.5000 inch", 3},
       {131, 9, 8, T(256), 3},           {134, 3, 2, T(255), 1},
@@ -372,10 +362,10 @@ TEST_F(GeneralTest, OpeningFillsEveryListAndFollowsTheModuleType) {
       {181, 256, 0, u"---", 5},         {181, 256, 4, u"1 h  0 min", 5},
       {181, 256, 5, u"1 h  15 min", 5}, {181, 256, 255, u"63 h  45 min", 5},
   };
-  for (const auto& l : lists) {
-    EXPECT_EQ(v[l.id].items.size(), size_t(l.size)) << l.id;
-    EXPECT_EQ(v[l.id].items.at(l.item), l.text) << l.id;
-    EXPECT_EQ(v[l.id].selection, l.selected) << l.id;
+  for (const auto& [id, size, item, text, selected] : lists) {
+    EXPECT_EQ(v[id].items.size(), size) << id;
+    EXPECT_EQ(v[id].items.at(item), text) << id;
+    EXPECT_EQ(v[id].selection, selected) << id;
   }
   for (int j = 0; j < 4; ++j) {
     EXPECT_EQ(v[111 + 2 * j].items,
