@@ -36,8 +36,7 @@ class FakeControls : public ControlsView {
   void SetTitle(const std::u16string& text) override { title = text; }
   void SetText(int id, const std::u16string& text) override { controls[id].text = text; }
   std::u16string GetText(int id, int capacity) override {
-    const std::u16string& t = controls[id].text;
-    return t.substr(0, static_cast<size_t>(std::max(0, capacity - 1)));
+    return controls[id].text.substr(0, static_cast<size_t>(std::max(0, capacity - 1)));
   }
   void LimitText(int id, int characters) override { controls[id].limit = characters; }
   void SetCheck(int id, bool checked) override { controls[id].checked = checked; }
