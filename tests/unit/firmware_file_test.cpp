@@ -4,7 +4,6 @@
 
 #include <sys/wait.h>
 
-#include <cctype>
 #include <cstdio>
 #include <random>
 #include <string>
@@ -187,22 +186,18 @@ TEST_F(FirmwareLoadTest, RecordsAreReadIntoAClearedImageOrTheFileIsRefusedWhole)
   // A file for a module is loaded checked: every record read must have its mark, hex digits of
   // either case only, its stated length and a checksum that sums to 0, and one must carry data.
   const Bytes e = {0x01, 0x9F, 0xF9, 0xAF, 0x90, 0x00};
-  std::string sound = Record(0, 0x0100, e);
-  sound.resize(sound.size() - 2);
-  std::string lower = sound, notHex = sound, notHex2 = sound, mark = sound;
-  for (char& ch : lower) ch = static_cast<char>(std::tolower(ch));
-  notHex[9] = 'G';  // "01" as "G1": the same value and sum, but no hex digit
-  notHex2[20] = 'G';  // "00" as "0G"
-  mark[0] = ';';
-  for (const std::string& line : {sound, lower})
-    cases.push_back({"checked: " + line, line + "\r\n" + kEndRecord, FirmwareLoad::kLoaded,
-                     {{0x0100, e}}, true});
-  for (const std::string& text : {Record(0, 0x0100, e, 1) + kEndRecord,  // a bad checksum
-                                  notHex + "\r\n" + kEndRecord, notHex2 + "\r\n" + kEndRecord,
-                                  sound + "00\r\n" + kEndRecord,  // two digits too many
-                                  mark + "\r\n" + kEndRecord,
-                                  sound + "\r\n:00000001FE\r\n",  // a bad end record
-                                  kEndRecord})  // no data
+  const std::string sound = ":06010000019FF9AF900021\r\n";  // e at 0x0100
+  for (const std::string& line : {sound, std::string(":06010000019ff9af900021\r\n")})
+    cases.push_back({"checked: " + line, line + kEndRecord, FirmwareLoad::kLoaded, {{0x0100, e}},
+                     true});
+  for (const char* line : {":06010000019FF9AF900022\r\n",  // a bad checksum
+                           // "01" as "G1" (the same value and sum, but no hex digit), "00" as "0G"
+                           ":06010000G19FF9AF900021\r\n", ":06010000019FF9AF900G21\r\n",
+                           ":06010000019FF9AF90002100\r\n",  // two digits too many
+                           ";06010000019FF9AF900021\r\n"})
+    cases.push_back({std::string("checked: ") + line, line + kEndRecord, FirmwareLoad::kRefused, {},
+                     true});
+  for (const std::string& text : {sound + ":00000001FE\r\n", kEndRecord})  // bad end, no data
     cases.push_back({"checked: " + text, text, FirmwareLoad::kRefused, {}, true});
 
   // Each case loads over what the one before left, so an image that is not cleared first shows.
