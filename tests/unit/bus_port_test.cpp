@@ -161,9 +161,10 @@ TEST(BusPortOpen, FailedOpensLeaveThePortClosedWithNoTickThread) {
   }
 }
 
-// On a pseudo-terminal (the POSIX device): each open shows its rate, parity and stop bits on the
-// line, also when it keeps the parity it had just before (as the closing wake byte of an analysis
-// does); reads return at once.
+// On a pseudo-terminal (the POSIX device), what only a real line shows: an open that keeps the
+// parity it had just before (as the closing wake byte of an analysis does) still shows it, the wake
+// byte's line ends with space parity, and the slow rates no other test opens; reads return at once.
+// (The termios of every line is pinned exactly by LineTermios.)
 TEST(BusPortOnLine, SettingsShowOnTheLineAndReadsReturnAtOnce) {
   sim::SimLine line;
   setenv("S470_COM6", line.slavePath().c_str(), 1);
@@ -175,8 +176,7 @@ TEST(BusPortOnLine, SettingsShowOnTheLineAndReadsReturnAtOnce) {
       // clang-format off
       {115200, 4, 2, "115200 M 2"}, {115200, 4, 2, "115200 M 2"},
       {115200, kParityWake, 2, "115200 S 2"}, {115200, 3, 2, "115200 S 2"},
-      {9600, 3, 1, "9600 S 1"}, {2400, 1, 2, "2400 E 2"}, {1200, 2, 1, "1200 O 1"},
-      {4800, 0, 2, "4800 N 2"}, {4800, 0, 2, "4800 N 2"},
+      {2400, 1, 2, "2400 E 2"}, {1200, 2, 1, "1200 O 1"},
       // clang-format on
   };
   for (const auto& c : cases) {
