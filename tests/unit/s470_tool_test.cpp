@@ -349,8 +349,11 @@ TEST(S470Tool, FlashRunsTheDllsProgrammingBehindTheAccessCode) {
        "but: Cell of sector 1 could not be written\n"},
       {"silent", "-q --code kdwz", "s470: flash on 4: The module could not be detected\n"},
   };
+  static std::vector<uint32_t> pauses;
+  tool::SetFlashPause([](uint32_t ms) { pauses.push_back(ms); });
   for (const auto& c : cases) {
     SCOPED_TRACE(c.fault);
+    pauses.clear();
     sim::SimLine unused;
     sim::BootModule module;
     module.serial = 12345;
@@ -380,7 +383,9 @@ TEST(S470Tool, FlashRunsTheDllsProgrammingBehindTheAccessCode) {
               Bytes(16, programmed ? 0x3C : 0xFF));
     EXPECT_EQ(flash[0x520], 0xFF);
     EXPECT_EQ(ReadFileBytes(dir.Path("S470.bin")), scrambled);
+    EXPECT_EQ(pauses, programmed ? std::vector<uint32_t>{5000} : std::vector<uint32_t>{});
   }
+  tool::SetFlashPause(nullptr);
 }
 
 }  // namespace

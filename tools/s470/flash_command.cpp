@@ -18,6 +18,8 @@ namespace s470::tool {
 
 namespace {
 
+void (*g_pause)(uint32_t ms) = nullptr;
+
 // The status texts that count steps, and how many a run has of them.
 struct CountedStatus {
   const char* prefix;
@@ -92,7 +94,7 @@ class ConsoleProgrammingView final : public ProgrammingView {
     if (console_.terminal() && !console_.quiet()) console_.err() << '\a' << std::flush;
   }
   void PumpMessages() override {}
-  void Wait(uint32_t ms) override { SleepMs(ms); }
+  void Wait(uint32_t ms) override { g_pause != nullptr ? g_pause(ms) : SleepMs(ms); }
 
   const std::string& last() const { return last_; }
   const std::vector<std::string>& beeped() const { return beeped_; }
@@ -123,6 +125,8 @@ int ModuleChoice(const std::string& module, uint16_t brand) {
 }
 
 }  // namespace
+
+void SetFlashPause(void (*pause)(uint32_t ms)) { g_pause = pause; }
 
 int FlashCommand(const Console& console, const FlashOptions& options) {
   const int16_t port = PortNumber(options.port);

@@ -163,6 +163,9 @@ struct FlashOptions {
   uint16_t brand = 0;
 };
 int FlashCommand(const Console& console, const FlashOptions& options);
+// How the flash command waits while the module starts up after its reset: SleepMs unless
+// another pause is set (nullptr puts SleepMs back).
+void SetFlashPause(void (*pause)(uint32_t ms));
 int ScrambleCommand(const Console& console, bool scramble, const std::string& in,
                     const std::string& out);
 
