@@ -126,7 +126,9 @@ int ModuleChoice(const std::string& module, uint16_t brand) {
 
 }  // namespace
 
-void SetFlashPause(void (*pause)(uint32_t ms)) { g_pause = pause; }
+void SetFlashPause(void (*pause)(uint32_t ms)) {
+  g_pause = pause;
+}
 
 int FlashCommand(const Console& console, const FlashOptions& options) {
   const int16_t port = PortNumber(options.port);
