@@ -92,9 +92,12 @@ TEST(S470Tool, FailuresGiveTheirStatusAndOneLine) {
        "s470: cannot open port " + dir.Path("no-tty") +
            ": it does not exist or another program holds it; check the port name and that no other "
            "program uses it"},
-      // The write puts the channel defaults into the file before it finds the gauge silent.
+      // The write puts the channel defaults into the file before it finds the gauge silent; a
+      // failed read removes the file it made.
       {"write-setup --port 7 -q " + setup, 1,
        std::string("s470: write-setup on 7: ") + kNoConnection, true},
+      {"read-setup --port 7 -q " + none, 1, std::string("s470: read-setup on 7: ") + kNoConnection,
+       true},
       {"flash --port 4 --module gauge --code kdwzk", 2,
        "s470: Wrong Password: the access code does not match"},
       {"flash --port 4 --module ae1im2 --brand 1 --code kdwz", 2,
@@ -113,7 +116,8 @@ TEST(S470Tool, FailuresGiveTheirStatusAndOneLine) {
     EXPECT_EQ(run.err, c.line + "\n");
     EXPECT_EQ(run.out, "");
     Bytes kept = setupBytes;
-    if (c.silentPort) kept[384 + 66] = 0x80;  // the channel's default
+    if (c.silentPort && c.args.find(setup) != std::string::npos)
+      kept[384 + 66] = 0x80;  // the channel's default, put in by the write
     EXPECT_EQ(ReadFileBytes(setup), kept);
     EXPECT_EQ(ReadFileBytes(shortFile), shortBytes);
     EXPECT_FALSE(FileExists(dir.Path("new.s47")));
@@ -121,7 +125,7 @@ TEST(S470Tool, FailuresGiveTheirStatusAndOneLine) {
 }
 
 // A read on a terminal draws the block count as a bar in place and makes the missing file; a
-// write prints the progress texts as lines; a failed read removes the file it made.
+// write prints the progress texts as lines.
 TEST(S470Tool, SetupCommandsShowTheirProgressAndLeaveTheirFiles) {
   TempDir dir;
   const std::string file = dir.Path("bench.s47"), link = dir.Path("gauge");
@@ -163,16 +167,6 @@ TEST(S470Tool, SetupCommandsShowTheirProgressAndLeaveTheirFiles) {
       EXPECT_EQ(ReadFileBytes(file), written);
     }
   }
-  sim::GaugeConfig hangsUp;
-  hangsUp.faults.hangUpBlock = 3;
-  sim::GaugeSim gauge(hangsUp);
-  sim::GaugeSimRunner runner(gauge, link);
-  std::remove(file.c_str());
-  const ToolRun run = RunS470("read-setup --port " + link + " " + file + " -q");
-  runner.Stop();
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.err, "s470: read-setup on " + link + ": " + kNoConnection + "\n");
-  EXPECT_FALSE(FileExists(file));
 }
 
 TEST(S470Tool, AnalyseListsTheModulesOfTheDllsScan) {
