@@ -329,7 +329,6 @@ TEST_F(ProgrammingOnLine, FaultsOfTheModuleEndWithTheirTexts) {
     bool programmed;
     int verifies;
   } cases[] = {
-      {"silent", 1, " The module could not be detected", false, 0},
       {"missed F2 2", 1, "", true, 1},
       {"missed F2 3", 1, " The processor type could not be read", false, 0},
       {"missed 81 2", 0, "", true, 1},
@@ -384,13 +383,6 @@ TEST_F(ProgrammingOnLine, FaultsOfTheModuleEndWithTheirTexts) {
     if (std::string(c.fault) == "noserial") {
       EXPECT_EQ(view.identification, " --------");
       for (const uint16_t a : kSerialAddresses) EXPECT_EQ(sim.Flash()[a], 0xEE);
-    }
-    if (fault.cell != 0) {
-      // The cells end at the first that fails. A refused write is not made: the last one made is
-      // the differing cell before it.
-      const std::vector<uint16_t> writes = sim.CellWrites();
-      ASSERT_FALSE(writes.empty());
-      EXPECT_EQ(writes.back(), fault.kind == sim::BootFaultKind::kStuckCell ? fault.cell : 0x673);
     }
   }
 }
