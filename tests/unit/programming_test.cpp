@@ -398,7 +398,6 @@ TEST_F(ProgrammingOnLine, RefusalsComeBeforeAnythingIsErased) {
       {kNoModuleChoice, "", "", "", " Select the module type first"},
       {1, "", "", "-", " The file has a size of 0 bytes"},
       {1, "", "", HexFile(FirmwareContents(12), 0x800, 0x2000, true), kNotLoaded},
-      {1, "", "", ":020000040000FA\r\n" + HexFile(FirmwareContents(12), 0x800, 0x2000), kNotLoaded},
       {0, "QLB-mc1 V0.9", "", "", " Received identification is not plausible :   QLB-mc1 V0.9"},
       {0, "QLB-mc1 V2.9", "", "", " The file with QLB-mc1 software (part 1) has a size of 0 bytes"},
       {0, "QLB-mc1 V0.95", "", "",

@@ -289,7 +289,6 @@ TEST(S470Tool, InspectAndDiffShowTheSetupAsTheEditorDoesAndLeaveTheFiles) {
     std::string out, err;  // @: the folder
   } cases[] = {
       {"inspect N", 0, defaulted, ""},
-      {"diff N D", 0, "", ""},
       {"diff D B", 1, bDiff, ""},
       {"inspect S", 2, "", "s470: @/S is no setup file: a setup file holds 7500 bytes\n"},
       {"diff D M", 2, "", "s470: cannot read @/M: check that it exists and that you may read it\n"},
