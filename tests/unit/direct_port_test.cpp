@@ -1,6 +1,6 @@
 // The direct port of the setup transfer on a pseudo-terminal (the POSIX device). What a
 // pseudo-terminal cannot show (the device-control style, DTR/RTS, queues, the order of the steps,
-// refused steps) is checked through the transfer on the fake port.
+// refused steps) is checked through the transfer on the fake wire.
 #include "serial/direct_port.h"
 
 #include <gtest/gtest.h>
