@@ -3,9 +3,9 @@
 // the simulated gauge and bus on pseudo-terminals and the bootloader on the fake wire. The bytes
 // of the DLL's operations are the DLL's own tests' business.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <optional>
@@ -49,10 +49,6 @@ ToolRun RunS470(const std::string& line, bool terminal = false) {
 std::string Put(std::string text, const std::string& with) {
   for (size_t at; (at = text.find('@')) != std::string::npos;) text.replace(at, 1, with);
   return text;
-}
-
-bool FileExists(const std::string& path) {
-  return access(path.c_str(), F_OK) == 0;
 }
 
 // A setup file as a fresh slot makes it: zeros, word 0 = 0xFFFF.
@@ -120,7 +116,7 @@ TEST(S470Tool, FailuresGiveTheirStatusAndOneLine) {
       kept[384 + 66] = 0x80;  // the channel's default, put in by the write
     EXPECT_EQ(ReadFileBytes(setup), kept);
     EXPECT_EQ(ReadFileBytes(shortFile), shortBytes);
-    EXPECT_FALSE(FileExists(dir.Path("new.s47")));
+    EXPECT_FALSE(std::filesystem::exists(dir.Path("new.s47")));
   }
 }
 
