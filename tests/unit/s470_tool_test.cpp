@@ -340,6 +340,9 @@ TEST(S470Tool, FlashRunsTheDllsProgrammingBehindTheAccessCode) {
   };
   static std::vector<uint32_t> pauses;
   tool::SetFlashPause([](uint32_t ms) { pauses.push_back(ms); });
+  struct RealPauseAfter {  // also when an assertion ends the test early
+    ~RealPauseAfter() { tool::SetFlashPause(nullptr); }
+  } realPauseAfter;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.fault);
     pauses.clear();
@@ -374,7 +377,6 @@ TEST(S470Tool, FlashRunsTheDllsProgrammingBehindTheAccessCode) {
     EXPECT_EQ(ReadFileBytes(dir.Path("S470.bin")), scrambled);
     EXPECT_EQ(pauses, programmed ? std::vector<uint32_t>{5000} : std::vector<uint32_t>{});
   }
-  tool::SetFlashPause(nullptr);
 }
 
 }  // namespace
