@@ -18,14 +18,9 @@ done
 modern=$(printf '%s\n' "$dump" | grep -oE '\b(GetTickCount64|QueueUserAPC|AddVectoredExceptionHandler|TryEnterCriticalSection|InitializeCriticalSectionAndSpinCount|GetHandleInformation|SetProcessAffinityMask|pthread_[a-z_]+)\b' | sort -u)
 # (The x86_64 test build links GoogleTest's threads runtime: only the i686 product is held to it.)
 [ -z "$modern" ] || [ "$processor" != i686 ] || fail "imports functions older Windows lacks: $(echo $modern)"
-# VS_FIXEDFILEINFO: signature 0xFEEF04BD, then struct version, then file version MS/LS words.
-python3 - "$dll" <<'PY' || fail "version resource is not 3.2.0.0"
-import struct, sys
-data = open(sys.argv[1], 'rb').read()
-i = data.find(struct.pack('<I', 0xFEEF04BD))
-assert i >= 0
-ms, ls, pms, pls = struct.unpack_from('<IIII', data, i + 8)
-assert (ms, ls, pms, pls) == (0x00030002, 0, 0x00030002, 0), (hex(ms), hex(ls))
-assert '3, 2, 0, 0'.encode('utf-16-le') in data
-PY
+# VS_FIXEDFILEINFO: signature 0xFEEF04BD, structure version 1.0, file and product version
+# 3.2.0.0; and the version text "3, 2, 0, 0" in UTF-16.
+LC_ALL=C grep -qaP '\xbd\x04\xef\xfe\x00\x00\x01\x00(\x02\x00\x03\x00\x00{4}){2}' "$dll" &&
+  LC_ALL=C grep -qaP '3\x00,\x00 \x002\x00,\x00 \x000\x00,\x00 \x000\x00' "$dll" ||
+  fail "version resource is not 3.2.0.0"
 echo "exports: $(echo $exports | wc -w) plain names; imports: $(echo $imports); version 3.2.0.0"

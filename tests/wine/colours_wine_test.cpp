@@ -24,7 +24,6 @@ TEST(ColoursWine, StoredValuesAreWrittenBackAndTheOtherRolesGetTheirDefaults) {
   WriteFileBytes(dir + "/colours.reg", std::vector<uint8_t>(values.begin(), values.end()));
   WineReg({"import", dir + "/colours.reg"});
   const HostRun run = RunHost(dir, "open c.s47 read 30 0x0001 close");
-  ASSERT_TRUE(run.ended) << run.output;
   // COLOR 03 is one endless red field, which runs into the wide NUL: its second zero byte counts
   // as a digit too. 1234...890 is 210 modulo 256; 210 * 10 + 0 - '0' = 2052 is 4.
   EXPECT_EQ(

@@ -51,7 +51,6 @@ TEST(ModuleSetupWine, DeviceSetupIsCalledBetweenTheTwoTextsOrReportedMissing) {
         RunHost(dir, "owner qlb 5 0x0102", called ? "wait Device setup; click 1" : "",
                 {"S470_DDK_LOG=ddk.log"}, bin);
     bus.Stop();
-    ASSERT_TRUE(run.ended) << run.output;
     EXPECT_EQ(run.Starting({"MSGBOX ", kDialog}), c.seen) << run.output;
     std::string log;
     for (const auto& l : run.lines)

@@ -31,11 +31,10 @@ TEST(SetupFileWine, ExportsWorkOnRealFilesAndOpeningLeavesThemAlone) {
                               "open no\\such\\folder\\x.s47 open new.s47 set 7499 0x1AB close "
                               "open notes.txt set 300 7 open old.s47 close open huge.s47 "
                               "open full.s47 close");
-  ASSERT_TRUE(run.ended) << run.output;
   EXPECT_EQ(run.Results(), (Lines{"open -> 1", "open -> 0", "close -> 0", "open -> 0", "open -> 0",
                                   "close -> 0", "open -> 2", "open -> 0", "close -> 1"}))
       << run.output;
-  EXPECT_TRUE(run.messageBoxes.empty()) << run.output;
+  EXPECT_EQ(run.Starting({"MSGBOX "}), Lines{}) << run.output;
   std::vector<uint8_t> want(7500, 0);
   want[0] = want[1] = 0xFF;
   want[7499] = 0xAB;
@@ -59,12 +58,12 @@ TEST(SetupFileWine, MissingLanguageDllIsReportedAndNothingIsTouched) {
     WriteFileBytes(dir + dll, ReadFileBytes(WineBin() + dll));
   const HostRun run = RunHost(
       dir, "open x.s47 read 2 1 setup 1 analysis 2 1 firmware 2 1 qlb 2 1 write 2 1", "", {}, bin);
-  ASSERT_TRUE(run.ended) << run.output;
   // Files are opened through the Language DLL.
   EXPECT_EQ(run.Results(), (Lines{"open -> 1", "read -> 1", "setup -> 0", "write -> 1"}));
-  EXPECT_EQ(run.messageBoxes, Lines(6,
-                                    "Error|The language library \"ORV_LangWinNT.DLL\" is "
-                                    "missing or incomplete. The function cannot be carried out."))
+  EXPECT_EQ(run.Starting({"MSGBOX "}),
+            Lines(6,
+                  "MSGBOX Error|The language library \"ORV_LangWinNT.DLL\" is missing or "
+                  "incomplete. The function cannot be carried out."))
       << run.output;
 }
 

@@ -1,11 +1,10 @@
 #include "wine_harness.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <sstream>
 #include <stdexcept>
 
@@ -19,12 +18,13 @@ std::string Quote(const std::string& s) {
   return q + "'";
 }
 
-std::string WineRun() {
-  return Quote(std::string(S470_SOURCE_DIR) + "/cmake/wine-run.sh");
-}
-
 std::string WinePrefix() {
   return WineBin() + "/../wineprefix";
+}
+
+// The start of a command that runs a program under Wine in the build's prefix.
+std::string UnderWine() {
+  return Quote(std::string(S470_SOURCE_DIR) + "/cmake/wine-run.sh") + " " + Quote(WinePrefix());
 }
 
 // Runs a shell command; its standard output split into lines (CR LF or LF).
@@ -36,20 +36,13 @@ Lines Capture(const std::string& command, std::string* all) {
   while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) all->append(buffer.data(), n);
   pclose(pipe);
   Lines lines;
-  for (size_t start = 0; start < all->size();) {
-    const size_t end = std::min(all->find('\n', start), all->size());
-    lines.push_back(all->substr(start, end - start));
-    if (!lines.back().empty() && lines.back().back() == '\r') lines.back().pop_back();
-    start = end + 1;
-  }
+  std::istringstream in(*all);
+  for (std::string line; std::getline(in, line);)
+    lines.push_back(line.empty() || line.back() != '\r' ? line : line.substr(0, line.size() - 1));
   return lines;
 }
 
 }  // namespace
-
-bool HostRun::Has(const std::string& line) const {
-  return std::find(lines.begin(), lines.end(), line) != lines.end();
-}
 
 Lines HostRun::Starting(const Lines& starts) const {
   Lines found;
@@ -75,7 +68,7 @@ HostRun RunHost(const std::string& dir, const std::string& commands, std::string
                 const Lines& environment, const std::string& bin) {
   std::string cmd = "cd " + Quote(dir) + " && env";
   for (const auto& e : environment) cmd += " " + Quote(e);
-  cmd += " " + WineRun() + " " + Quote(WinePrefix()) + " " + Quote(bin + "/host.exe");
+  cmd += " " + UnderWine() + " " + Quote(bin + "/host.exe");
   if (!script.empty()) {
     for (size_t at = 0; (at = script.find("; ", at)) != std::string::npos;)
       script.replace(at, 2, "\n");
@@ -86,10 +79,9 @@ HostRun RunHost(const std::string& dir, const std::string& commands, std::string
   for (std::string word; words >> word;) cmd += " " + Quote(word);
   HostRun run;
   run.lines = Capture(cmd + " 2>/dev/null </dev/null", &run.output);
-  for (const auto& line : run.lines) {
-    if (line.rfind("MSGBOX ", 0) == 0) run.messageBoxes.push_back(line.substr(7));
-    if (line == "host end") run.ended = true;
-  }
+  // A host that did not reach its end did not really run: nothing it printed can be judged.
+  if (std::find(run.lines.begin(), run.lines.end(), "host end") == run.lines.end())
+    throw std::runtime_error("the host did not end:\n" + run.output);
   return run;
 }
 
@@ -103,8 +95,7 @@ std::string ProgramFolder(const std::string& dir, const Lines& files) {
 }
 
 std::string ComLinkPath(int com) {
-  struct stat st {};
-  if (stat((WinePrefix() + "/.s470-ready").c_str(), &st) != 0) RunHost(FreshDir("prefix"), "");
+  if (!std::filesystem::exists(WinePrefix() + "/.s470-ready")) RunHost(FreshDir("prefix"), "");
   return WinePrefix() + "/dosdevices/com" + std::to_string(com);
 }
 
@@ -116,17 +107,16 @@ std::string FreshDir(const std::string& name) {
 }
 
 Lines WineReg(const Lines& arguments) {
-  std::string cmd = WineRun() + " " + Quote(WinePrefix()) + " reg", output;
+  std::string cmd = UnderWine() + " reg", output;
   for (const auto& a : arguments) cmd += " " + Quote(a);
   return Capture(cmd + " 2>&1 </dev/null", &output);
 }
 
 std::string DriverSettings(const std::string& slavePath) {
   const std::string fields = "'(eof|start|stop) = [^;]*|-?(crtscts|ixon|ixoff)\\b'";
-  std::string all;
-  const Lines shown = Capture(
-      "stty -F " + Quote(slavePath) + " -a | grep -oE " + fields + " | paste -sd ' '", &all);
-  return shown.empty() ? "" : shown[0];
+  std::string shown;
+  Capture("stty -F " + Quote(slavePath) + " -a | grep -oE " + fields + " | paste -sd ' '", &shown);
+  return shown.substr(0, shown.find('\n'));
 }
 
 void LeaveDriverSettings(const std::string& slavePath) {

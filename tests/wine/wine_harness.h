@@ -14,11 +14,8 @@ namespace s470::wine {
 using Lines = std::vector<std::string>;
 
 struct HostRun {
-  Lines lines;         // everything the host printed, in order
-  Lines messageBoxes;  // "caption|text" of each box the host answered
-  std::string output;  // all of it, for failure messages
-  bool ended = false;  // the host reached its end (it really ran)
-  bool Has(const std::string& line) const;
+  Lines lines;            // everything the host printed, in order ("MSGBOX caption|text", ...)
+  std::string output;     // all of it, for failure messages
   Lines Results() const;  // the results of the host's commands ("read -> 1", ...), in order
   Lines Starting(const Lines& starts) const;  // the lines that begin with one of `starts`
 };
@@ -28,7 +25,7 @@ std::string WineBin();  // the build's folder with s470_pc.dll, the stand-ins, h
 // Runs host.exe (from `bin`, by default the build's) in the folder `dir` with `commands` (words
 // separated by blanks: "open a.s47 close") and, when given, a dialog script: its steps one after
 // the other, separated by "; " ("wait Kanal  3; click 1"). `environment` entries ("NAME=value")
-// are added for the run.
+// are added for the run. Throws when the host does not reach its end.
 HostRun RunHost(const std::string& dir, const std::string& commands, std::string script = "",
                 const Lines& environment = {}, const std::string& bin = WineBin());
 
