@@ -2,7 +2,7 @@
 // passes the registry calls on to the Win32 registry) under wine64. Wine reports Windows NT, so
 // the colours are written as UTF-16LE text; `reg query` reads them back. How each value is
 // parsed, which names count and what a missing key gives is proven natively; here the real
-// registry's data. (An 8-bit value, as Windows 9x stores it, is read in the PE colour test.)
+// registry's data.
 #include <gtest/gtest.h>
 
 #include "wine_harness.h"

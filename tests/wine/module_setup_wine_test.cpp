@@ -52,12 +52,11 @@ TEST(ModuleSetupWine, DeviceSetupIsCalledBetweenTheTwoTextsOrReportedMissing) {
                 {"S470_DDK_LOG=ddk.log"}, bin);
     bus.Stop();
     EXPECT_EQ(run.Starting({"MSGBOX ", kDialog}), c.seen) << run.output;
-    std::string log;
-    for (const auto& l : run.lines)
-      if (called && l.rfind("owner -> ", 0) == 0)
-        log = "Device_Setup language=2 file=S470.DDK owner=" + l.substr(9) +
-              " code= device file=5 bytes\n";
-    EXPECT_EQ(Text(ReadFileBytes(dir + "/ddk.log")), log);
+    const std::string owner = run.Starting({"owner -> "}).at(0).substr(9);
+    EXPECT_EQ(Text(ReadFileBytes(dir + "/ddk.log")),
+              called ? "Device_Setup language=2 file=S470.DDK owner=" + owner +
+                           " code= device file=5 bytes\n"
+                     : "");
     // The bus start sequence went out before the DLL was looked for.
     EXPECT_EQ(HostBytes(line), kBusStart) << run.output;
   }

@@ -18,11 +18,9 @@ namespace {
 // write-back that fails (a full device) gives 1.
 TEST(SetupFileWine, ExportsWorkOnRealFilesAndOpeningLeavesThemAlone) {
   const std::string dir = FreshDir("setup-files");
-  std::vector<uint8_t> text(3000), old(8000);
-  for (size_t i = 0; i < old.size(); ++i) {
-    if (i < text.size()) text[i] = static_cast<uint8_t>('a' + i % 26);
-    old[i] = static_cast<uint8_t>(0x11 + i % 200);
-  }
+  const std::vector<uint8_t> text(3000, 'a');
+  std::vector<uint8_t> old(8000);
+  for (size_t i = 0; i < old.size(); ++i) old[i] = static_cast<uint8_t>(0x11 + i % 200);
   WriteFileBytes(dir + "/notes.txt", text);
   WriteFileBytes(dir + "/old.s47", old);
   const std::string huge = "truncate -s 5G '" + dir + "/huge.s47'";
