@@ -53,13 +53,6 @@ Lines HostRun::Starting(const Lines& starts) const {
   return found;
 }
 
-Lines HostRun::Results() const {
-  Lines results;
-  for (const auto& l : lines)
-    if (l.find(" -> ") != std::string::npos && l.rfind("DIALOG ", 0) != 0) results.push_back(l);
-  return results;
-}
-
 std::string WineBin() {
   const char* build = std::getenv("S470_WINE_BUILD");
   return build != nullptr && std::string(build) == "win64" ? S470_WIN64_BIN : S470_WIN32_BIN;

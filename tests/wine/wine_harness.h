@@ -14,10 +14,11 @@ namespace s470::wine {
 using Lines = std::vector<std::string>;
 
 struct HostRun {
-  Lines lines;            // everything the host printed, in order ("MSGBOX caption|text", ...)
-  std::string output;     // all of it, for failure messages
-  Lines Results() const;  // the results of the host's commands ("read -> 1", ...), in order
-  Lines Starting(const Lines& starts) const;  // the lines that begin with one of `starts`
+  Lines lines;         // everything the host printed, in order ("MSGBOX caption|text", ...)
+  std::string output;  // all of it, for failure messages
+  // The lines that begin with one of `starts`, in order: "read -> " gives the results of the
+  // read commands ("read -> 1"), "MSGBOX " the boxes the host answered.
+  Lines Starting(const Lines& starts) const;
 };
 
 std::string WineBin();  // the build's folder with s470_pc.dll, the stand-ins, host.exe
