@@ -5,21 +5,15 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <initializer_list>
 #include <string>
 #include <vector>
 
 #include "gauge_sim.h"
+#include "test_helpers.h"
 
 namespace s470::gauge_test {
 
 using Bytes = std::vector<uint8_t>;
-
-inline Bytes Cat(std::initializer_list<Bytes> parts) {
-  Bytes all;
-  for (const Bytes& p : parts) all.insert(all.end(), p.begin(), p.end());
-  return all;
-}
 
 inline Bytes Repeat(const Bytes& b, int n) {
   Bytes all;
@@ -43,7 +37,7 @@ inline Bytes WithChecksums(const uint8_t* data) {
 // The host's bytes up to the first block: wake-up pairs until the echo, the two confirmations,
 // then (read) a second pair for the identification line, the lead-in and the command.
 inline Bytes ReadStart(int wakePairs = 1) {
-  return Cat({Repeat({0xC9, 0x8D}, wakePairs), {0x8D, 0x8D, 0xC9, 0x8D, 0x10, 0x0D, 0x13, 0xC2, 0x3D}});
+  return Join({Repeat({0xC9, 0x8D}, wakePairs), {0x8D, 0x8D, 0xC9, 0x8D, 0x10, 0x0D, 0x13, 0xC2, 0x3D}});
 }
 inline Bytes WriteStart() { return {0xC9, 0x8D, 0x8D, 0x8D, 0x10, 0x0D, 0x13, 0xC4, 0x3B}; }
 inline const Bytes kEndCommandBytes = {0xC1, 0x3E};

@@ -56,7 +56,7 @@ TEST(GaugeTransferWine, ReadsOnComTwoAndTwelveAndTransfersThatCannotRunOrBreakOf
   EXPECT_EQ(ReadFileBytes(dir + "/b.s47"), SetupAfterRead(PatternedSetup(), PatternedGauge(2), 2));
   EXPECT_EQ(com12.hangUps(), 1);
   com2.Stop();
-  EXPECT_EQ(com2.Bytes('>'), Cat({ReadStart(), kEndCommandBytes}));  // none before
+  EXPECT_EQ(com2.Bytes('>'), Join({ReadStart(), kEndCommandBytes}));  // none before
   EXPECT_FALSE(run.Starting({"DIALOG Read setup from the ORV S470 gauge|100="}).empty())
       << run.output;
 }
