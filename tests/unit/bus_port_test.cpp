@@ -162,34 +162,20 @@ TEST(BusPortOpen, FailedOpensLeaveThePortClosedWithNoTickThread) {
 }
 
 // On a pseudo-terminal (the POSIX device), what only a real line shows: an open that keeps the
-// parity it had just before (as the closing wake byte of an analysis does) still shows it, the wake
-// byte's line ends with space parity, and the slow rates no other test opens; reads return at once.
-// (The termios of every line is pinned exactly by LineTermios.)
-TEST(BusPortOnLine, SettingsShowOnTheLineAndReadsReturnAtOnce) {
+// parity it had just before (as the closing wake byte of an analysis does) still shows it, and a
+// slow rate. (The termios of every line is pinned exactly by LineTermios.)
+TEST(BusPortOnLine, SettingsShowOnTheLine) {
   sim::SimLine line;
   setenv("S470_COM6", line.slavePath().c_str(), 1);
   const struct {
     int32_t baud;
-    uint16_t parity, stopBits;
+    uint16_t parity;
     const char* shown;
-  } cases[] = {
-      // clang-format off
-      {115200, 4, 2, "115200 M 2"}, {115200, 4, 2, "115200 M 2"},
-      {115200, kParityWake, 2, "115200 S 2"}, {115200, 3, 2, "115200 S 2"},
-      {2400, 1, 2, "2400 E 2"}, {1200, 2, 1, "1200 O 1"},
-      // clang-format on
-  };
+  } cases[] = {{115200, 4, "115200 M 2"}, {115200, 4, "115200 M 2"}, {2400, 1, "2400 E 2"}};
   for (const auto& c : cases) {
-    ASSERT_EQ(OpenBusPort(6, c.baud, c.parity, 8, c.stopBits, 1, 1), 0) << c.shown;
+    ASSERT_EQ(OpenBusPort(6, c.baud, c.parity, 8, 2, 1, 1), 0) << c.shown;
     EXPECT_EQ(line.Settings().ToString(), c.shown);
   }
-  uint8_t reply[2] = {};
-  const auto t0 = std::chrono::steady_clock::now();
-  EXPECT_EQ(BusTransact(6, 1, 0, 0, reply, sizeof reply), 1);
-  EXPECT_LT(MsBetween(t0, std::chrono::steady_clock::now()), 100);
-  line.Write({0x8D});
-  EXPECT_EQ(BusTransact(6, 1, 0, 300, reply, sizeof reply), 0);
-  EXPECT_EQ(reply[0], 0x8D);
   CloseBusPort(6);
 }
 
