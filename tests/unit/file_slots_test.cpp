@@ -74,6 +74,7 @@ TEST_F(FileSlotsTest, OpeningLeavesTheFileAloneAndCloseWritesTheImage) {
     Bytes image;  // the image after the open, and the file after the close
   } cases[] = {{"longer", longer, kSetupFileSize, cut},
                {"negative size", Bytes{1, 2, 3, 4, 5}, -7500, Bytes{1, 2, 3, 4, 5}},
+               {"empty, size 0", Bytes{}, 0, Bytes{}},
                {"other sizes get no word 0", Bytes(2500, 0x11), 2000, Bytes(2000, 0)}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
