@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <regex>
 #include <sstream>
 #include <stdexcept>
 
@@ -57,15 +58,14 @@ std::string WineBin() {
   const char* build = std::getenv("S470_WINE_BUILD");
   return build != nullptr && std::string(build) == "win64" ? S470_WIN64_BIN : S470_WIN32_BIN;
 }
-HostRun RunHost(const std::string& dir, const std::string& commands, std::string script,
+HostRun RunHost(const std::string& dir, const std::string& commands, const std::string& script,
                 const Lines& environment, const std::string& bin) {
   std::string cmd = "cd " + Quote(dir) + " && env";
   for (const auto& e : environment) cmd += " " + Quote(e);
   cmd += " " + UnderWine() + " " + Quote(bin + "/host.exe");
   if (!script.empty()) {
-    for (size_t at = 0; (at = script.find("; ", at)) != std::string::npos;)
-      script.replace(at, 2, "\n");
-    WriteFileBytes(dir + "/script.txt", std::vector<uint8_t>(script.begin(), script.end()));
+    const std::string steps = std::regex_replace(script, std::regex("; "), "\n");
+    WriteFileBytes(dir + "/script.txt", std::vector<uint8_t>(steps.begin(), steps.end()));
     cmd += " --script script.txt";
   }
   std::istringstream words(commands);
@@ -78,12 +78,10 @@ HostRun RunHost(const std::string& dir, const std::string& commands, std::string
   return run;
 }
 
-std::string ProgramFolder(const std::string& dir, const Lines& files) {
-  std::string cmd = "mkdir -p " + Quote(dir + "/bin") + " && cd " + Quote(WineBin()) +
-                    " && cp host.exe s470_pc.dll";
-  for (const auto& f : files) cmd += " " + Quote(f);
-  if (std::system((cmd + " " + Quote(dir + "/bin")).c_str()) != 0)
-    throw std::runtime_error("cannot make " + dir + "/bin");
+std::string ProgramFolder(const std::string& dir, Lines files) {
+  std::filesystem::create_directories(dir + "/bin");
+  files.insert(files.end(), {"host.exe", "s470_pc.dll"});
+  for (const auto& f : files) std::filesystem::copy_file(WineBin() + "/" + f, dir + "/bin/" + f);
   return dir + "/bin";
 }
 

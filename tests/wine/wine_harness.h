@@ -27,12 +27,12 @@ std::string WineBin();  // the build's folder with s470_pc.dll, the stand-ins, h
 // separated by blanks: "open a.s47 close") and, when given, a dialog script: its steps one after
 // the other, separated by "; " ("wait Kanal  3; click 1"). `environment` entries ("NAME=value")
 // are added for the run. Throws when the host does not reach its end.
-HostRun RunHost(const std::string& dir, const std::string& commands, std::string script = "",
+HostRun RunHost(const std::string& dir, const std::string& commands, const std::string& script = "",
                 const Lines& environment = {}, const std::string& bin = WineBin());
 
 // A program folder `dir`/bin with host.exe, s470_pc.dll and `files` of the build's folder; its
 // path, for RunHost.
-std::string ProgramFolder(const std::string& dir, const Lines& files);
+std::string ProgramFolder(const std::string& dir, Lines files);
 
 // The path of COM<n> in the prefix's dosdevices, for a simulator's link; makes the prefix first
 // when it is not there yet (making it later would remove the link).
