@@ -11,7 +11,9 @@
 
 #include <climits>
 #include <cstdio>
+#include <iomanip>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -55,22 +57,19 @@ struct RecordingView final : ProgrammingView {
 
 // Intel HEX text of bytes[from, to) in records of 16, with CR LF and an end record.
 std::string HexFile(const Bytes& flash, int32_t from, int32_t to, bool spoilChecksum = false) {
-  std::string text;
+  std::ostringstream text;
+  text << std::hex << std::uppercase << std::setfill('0');
   for (int32_t a = from; a < to; a += 16) {
-    char line[64];
-    uint8_t sum = static_cast<uint8_t>(16 + (a >> 8) + (a & 0xFF));
-    std::snprintf(line, sizeof line, ":10%04X00", static_cast<unsigned>(a));
-    text += line;
-    for (int32_t i = 0; i < 16; ++i) {
-      std::snprintf(line, sizeof line, "%02X", flash[static_cast<size_t>(a + i)]);
-      text += line;
-      sum = static_cast<uint8_t>(sum + flash[static_cast<size_t>(a + i)]);
-    }
-    const uint8_t check = static_cast<uint8_t>(-sum + (spoilChecksum && a == to - 16 ? 1 : 0));
-    std::snprintf(line, sizeof line, "%02X\r\n", check);
-    text += line;
+    Bytes record = {16, static_cast<uint8_t>(a >> 8), static_cast<uint8_t>(a), 0};
+    record.insert(record.end(), flash.begin() + a, flash.begin() + a + 16);
+    uint8_t check = spoilChecksum && a == to - 16 ? 1 : 0;
+    for (const uint8_t b : record) check = static_cast<uint8_t>(check - b);
+    record.push_back(check);
+    text << ':';
+    for (const uint8_t b : record) text << std::setw(2) << int{b};
+    text << "\r\n";
   }
-  return text + ":00000001FF\r\n";
+  return text.str() + ":00000001FF\r\n";
 }
 
 Bytes Scrambled(const std::string& text) {
@@ -226,6 +225,15 @@ TEST(FirmwareDialogs, AccessCodeAndModuleChoicesByBrand) {
 // The QLBus path runs once on the pseudo-terminal, where the termios layer really sets 7 bits with
 // even parity at 4800 baud for the first identification; the others run on the fake wire.
 TEST_F(ProgrammingOnLine, FullRunsOnBothPathsAndProcessorTypesLeaveTheImageInTheFlash) {
+  const std::vector<std::string> kGaugeStart = {
+      "8D 4800 N 2",   "8D 4800 N 2",   "09 4800 N 2",   "0D 4800 N 2",
+      "13 4800 N 2",   "00 115200 M 2", "81 115200 S 2", "00 115200 M 2",
+      "02 115200 M 2", "FD 115200 M 2", "05 115200 M 2", "FA 115200 M 2",
+      "F2 115200 M 2", "0D 115200 M 2", "81 115200 M 2", "7E 115200 M 2"};
+  const std::vector<std::string> kQlbusStart = {
+      "0D 4800 E 2", "0D 4800 E 2", "49 4800 E 2", "0D 4800 E 2", "8D 4800 N 2",
+      "8D 4800 N 2", "C9 4800 N 2", "8D 4800 N 2", "10 4800 N 2", "0D 4800 N 2",
+      "13 4800 N 2", "C4 4800 N 2", "3B 4800 N 2"};
   const struct {
     int choice, type;
     bool onPty;
@@ -233,25 +241,9 @@ TEST_F(ProgrammingOnLine, FullRunsOnBothPathsAndProcessorTypesLeaveTheImageInThe
     std::string shown, typed;             // typed: the serial-number field as the user left it
     std::vector<std::string> firstBytes;  // what the PC sends first
   } cases[] = {
-      {1,
-       12,
-       false,
-       12345,
-       " 00012345",
-       "",
-       {"8D 4800 N 2", "8D 4800 N 2", "09 4800 N 2", "0D 4800 N 2", "13 4800 N 2", "00 115200 M 2",
-        "81 115200 S 2", "00 115200 M 2", "02 115200 M 2", "FD 115200 M 2", "05 115200 M 2",
-        "FA 115200 M 2", "F2 115200 M 2", "0D 115200 M 2", "81 115200 M 2", "7E 115200 M 2"}},
+      {1, 12, false, 12345, " 00012345", "", kGaugeStart},
       {1, 11, false, 123456789, " 123456789", "7654321", {}},
-      {0,
-       12,
-       true,
-       4711,
-       " 00004711",
-       "",
-       {"0D 4800 E 2", "0D 4800 E 2", "49 4800 E 2", "0D 4800 E 2", "8D 4800 N 2", "8D 4800 N 2",
-        "C9 4800 N 2", "8D 4800 N 2", "10 4800 N 2", "0D 4800 N 2", "13 4800 N 2", "C4 4800 N 2",
-        "3B 4800 N 2"}},
+      {0, 12, true, 4711, " 00004711", "", kQlbusStart},
       {2, 11, false, 99999999, " 99999999", "", {}},
   };
   for (const auto& c : cases) {
