@@ -1,7 +1,6 @@
-// Programming runs against the bootloader simulator: on the fake wire with the driven bus clock
-// (both paths, both processor types, the faults of the module, the refusals before anything is
-// erased), and once per path on a pseudo-terminal, where the POSIX serial device really sets the
-// line settings that each byte goes out under.
+// Programming runs against the bootloader simulator on the fake wire with the driven bus clock:
+// both paths, both processor types, the faults of the module, the refusals before anything is
+// erased. That the POSIX layer really sets each line's settings is the line-settings table's part.
 #include "programming/programming_run.h"
 
 #include <gmock/gmock.h>
@@ -12,7 +11,6 @@
 #include <climits>
 #include <cstdio>
 #include <iomanip>
-#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -96,7 +94,6 @@ Bytes FirmwareContents(int processorType) {
 class ProgrammingOnLine : public ::testing::Test {
  protected:
   void SetUp() override {
-    setenv("S470_COM4", line.slavePath().c_str(), 1);
     char cwd[PATH_MAX];
     ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
     oldCwd_ = cwd;
@@ -120,43 +117,32 @@ class ProgrammingOnLine : public ::testing::Test {
     return contents;
   }
 
-  // A run against the module: on the pseudo-terminal, or on the fake wire, where each byte the
-  // PC writes reaches the module with the settings it was sent under and the answers arrive at
-  // the driven time they are due. `sent` gets the PC's bytes with their line settings.
-  ProgrammingResult Run(BootSim& sim, int choice, bool onPty = false,
-                        const std::string& typed = "") {
-    line.ClearLog();
+  // A run against the module on the fake wire, where each byte the PC writes reaches the module
+  // with the settings it was sent under and the answers arrive at the driven time they are due.
+  // `sent` gets the PC's bytes with their line settings.
+  ProgrammingResult Run(BootSim& sim, int choice, const std::string& typed = "") {
     view = RecordingView();
     view.typed = typed;
     sent.clear();
-    std::optional<FakeWireScope> wire;
-    if (onPty) {
-      sim.SetParityInEighthBit(true);
-      sim.Start();
-    } else {
-      wire.emplace(true);
-      FakeWire& w = Wire();
-      w.onWrite = [&sim, &w, this] {
-        // A command pair the module misses: neither echoed nor answered.
-        const bool missed = w.written.size() - sent.size() == 2 && missedTimes > 0 &&
-                            w.written[sent.size()] == missedCommand &&
-                            (w.written.back() ^ missedCommand) == 0xFF;
-        missedTimes -= missed ? 1 : 0;
-        for (size_t i = sent.size(); i < w.written.size(); ++i) {
-          const sim::LineState state{w.settings.baud,
-                                     static_cast<sim::SimParity>(w.settings.parity),
-                                     w.settings.stopBits == 2};
-          char text[40];
-          std::snprintf(text, sizeof text, "%02X %s", w.written[i], state.ToString().c_str());
-          sent.push_back(text);
-          if (!missed) sim.Feed(w.written[i], state);
-        }
-      };
-      sim.SetOutput([&w](const Bytes& bytes, int delayMs) { w.Arrive(w.nowMs + delayMs, bytes); });
-    }
+    FakeWireScope wire(true);
+    FakeWire& w = Wire();
+    w.onWrite = [&sim, &w, this] {
+      // A command pair the module misses: neither echoed nor answered.
+      const bool missed = w.written.size() - sent.size() == 2 && missedTimes > 0 &&
+                          w.written[sent.size()] == missedCommand &&
+                          (w.written.back() ^ missedCommand) == 0xFF;
+      missedTimes -= missed ? 1 : 0;
+      for (size_t i = sent.size(); i < w.written.size(); ++i) {
+        const sim::LineState state{w.settings.baud, static_cast<sim::SimParity>(w.settings.parity),
+                                   w.settings.stopBits == 2};
+        char text[40];
+        std::snprintf(text, sizeof text, "%02X %s", w.written[i], state.ToString().c_str());
+        sent.push_back(text);
+        if (!missed) sim.Feed(w.written[i], state);
+      }
+    };
+    sim.SetOutput([&w](const Bytes& bytes, int delayMs) { w.Arrive(w.nowMs + delayMs, bytes); });
     const ProgrammingResult result = RunProgramming({kPort, choice, 0}, view);
-    sim.Stop();
-    if (onPty) sent = HostBytes(line);
     EXPECT_FALSE(BusPortIsOpen(kPort));
     EXPECT_FALSE(IsSlotOpen(kFirmwareSlot));
     return result;
@@ -222,8 +208,7 @@ TEST(FirmwareDialogs, AccessCodeAndModuleChoicesByBrand) {
     EXPECT_EQ(ModuleChoiceEntries(brand), entries[brand]) << brand;
 }
 
-// The QLBus path runs once on the pseudo-terminal, where the termios layer really sets 7 bits with
-// even parity at 4800 baud for the first identification; the others run on the fake wire.
+// The QLBus path starts with 7 bits and even parity at 4800 baud for the first identification.
 TEST_F(ProgrammingOnLine, FullRunsOnBothPathsAndProcessorTypesLeaveTheImageInTheFlash) {
   const std::vector<std::string> kGaugeStart = {
       "8D 4800 N 2",   "8D 4800 N 2",   "09 4800 N 2",   "0D 4800 N 2",
@@ -236,15 +221,14 @@ TEST_F(ProgrammingOnLine, FullRunsOnBothPathsAndProcessorTypesLeaveTheImageInThe
       "13 4800 N 2", "C4 4800 N 2", "3B 4800 N 2"};
   const struct {
     int choice, type;
-    bool onPty;
     uint32_t serial;
     std::string shown, typed;             // typed: the serial-number field as the user left it
     std::vector<std::string> firstBytes;  // what the PC sends first
   } cases[] = {
-      {1, 12, false, 12345, " 00012345", "", kGaugeStart},
-      {1, 11, false, 123456789, " 123456789", "7654321", {}},
-      {0, 12, true, 4711, " 00004711", "", kQlbusStart},
-      {2, 11, false, 99999999, " 99999999", "", {}},
+      {1, 12, 12345, " 00012345", "", kGaugeStart},
+      {1, 11, 123456789, " 123456789", "7654321", {}},
+      {0, 12, 4711, " 00004711", "", kQlbusStart},
+      {2, 11, 99999999, " 99999999", "", {}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.choice) + " / " + std::to_string(c.type));
@@ -254,8 +238,7 @@ TEST_F(ProgrammingOnLine, FullRunsOnBothPathsAndProcessorTypesLeaveTheImageInThe
     module.serial = c.serial;
     module.cellFill = kCellFill;
     BootSim sim(line, module);
-    ASSERT_EQ(Run(sim, c.choice, c.onPty, c.typed), ProgrammingResult::kProgrammed)
-        << view.statuses.back();
+    ASSERT_EQ(Run(sim, c.choice, c.typed), ProgrammingResult::kProgrammed) << view.statuses.back();
 
     FlashGeometry g;
     GeometryOf(c.type, &g);
