@@ -2,6 +2,7 @@
 // the lines it prints, the files it makes, keeps or removes), with one run per command against
 // the simulated gauge and bus on pseudo-terminals and the bootloader on the fake wire. The bytes
 // of the DLL's operations are the DLL's own tests' business.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -29,6 +30,7 @@ namespace s470 {
 namespace {
 
 using namespace gauge_test;
+using namespace ::testing;
 
 struct ToolRun {
   int status;
@@ -151,11 +153,9 @@ TEST(S470Tool, SetupCommandsShowTheirProgressAndLeaveTheirFiles) {
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, "");
     if (read) {
-      EXPECT_EQ(run.err.substr(0, first.size()), first);
-      EXPECT_NE(run.err.find("\r[###############...............]  50%  Transferred: 656 / 1024"),
-                std::string::npos);
-      ASSERT_GE(run.err.size(), bar.size());
-      EXPECT_EQ(run.err.substr(run.err.size() - bar.size()), bar);
+      EXPECT_THAT(run.err, AllOf(StartsWith(first), EndsWith(bar),
+                                 HasSubstr("\r[###############...............]  50%  Transferred: "
+                                           "656 / 1024")));
       EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 2);
       EXPECT_EQ(ReadFileBytes(file), SetupAfterRead(NewSetup(), memory, 1));
     } else {
@@ -369,12 +369,8 @@ TEST(S470Tool, FlashRunsTheDllsProgrammingBehindTheAccessCode) {
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, c.err);
     EXPECT_EQ(run.out, "");
-    const Bytes flash = boot.Flash();
-    const bool programmed = fault.kind == sim::BootFaultKind::kStuckCell;
-    EXPECT_EQ(Bytes(flash.begin() + 0x900, flash.begin() + 0x910),
-              Bytes(16, programmed ? 0x3C : 0xFF));
-    EXPECT_EQ(flash[0x520], 0xFF);
     EXPECT_EQ(ReadFileBytes(dir.Path("S470.bin")), scrambled);
+    const bool programmed = fault.kind == sim::BootFaultKind::kStuckCell;
     EXPECT_EQ(pauses, programmed ? std::vector<uint32_t>{5000} : std::vector<uint32_t>{});
   }
 }
