@@ -178,16 +178,16 @@ TEST(S470Tool, AnalyseListsTheModulesOfTheDllsScan) {
   const std::string boot = "s470: warning: One QLBus module is in the QLB-bootloader mode\n";
   const std::string failed = "s470: analyse on @: " + std::string(kNoConnection);
   const struct {
-    std::string args;   // after "analyse --port LINE"; R stands for the report path
+    std::string args;   // after "analyse --port LINE"; @: the folder
     const char* fault;  // of the bus: "off" for a line where nothing answers, not even an echo
     bool booting;       // a module in its bootloader instead of the two modules
     int status;
     std::string out, err, report;  // report: the report file's bytes ("" for none)
   } cases[] = {
       {"", "", false, 0, lines, "Bus analysis on @\n2 modules found\n", ""},
-      {"--json --report R -q", "", false, 0, nlohmann::json::parse(json).dump(2) + "\n", "",
-       report},
-      {"-q --report R", "noack:1", false, 1, "",
+      {"--json --report @/report.txt -q", "", false, 0, nlohmann::json::parse(json).dump(2) + "\n",
+       "", report},
+      {"-q --report @/report.txt", "noack:1", false, 1, "",
        failed + " (1 module was numbered before the failure)\n", ""},
       {"-q", "", true, 1, "", boot + boot + boot + boot + boot + failed + "\n", ""},
       {"-q", "off", false, 1, "",
@@ -210,10 +210,8 @@ TEST(S470Tool, AnalyseListsTheModulesOfTheDllsScan) {
       bus.AddFault(fault);
     }
     if (std::string(c.fault) != "off") bus.Start();
-    std::string args = c.args;
-    if (const size_t at = args.find('R'); at != std::string::npos)
-      args.replace(at, 1, dir.Path("report.txt"));
-    const ToolRun run = RunS470("analyse --port " + line.slavePath() + " " + args);
+    const ToolRun run =
+        RunS470("analyse --port " + line.slavePath() + " " + Put(c.args, dir.path()));
     bus.Stop();
     EXPECT_EQ(run.status, c.status);
     EXPECT_EQ(run.out, c.out);
@@ -279,25 +277,24 @@ TEST(S470Tool, InspectAndDiffShowTheSetupAsTheEditorDoesAndLeaveTheFiles) {
       "general, value 1: 0 -> -5\ngeneral, value 1 switch: off -> on\n"
       "text field 1: \"\" -> \"Bench 4\"\n";
 
+  // @: the folder; its files: N a new (empty) setup, D defaulted, B changed, S short, M missing.
   const struct {
-    std::string args;  // N: a new (empty) setup, D: defaulted, B: changed; S: short, M: missing
+    std::string args;
     int status;
-    std::string out, err;  // @: the folder
+    std::string out, err;
   } cases[] = {
-      {"inspect N", 0, defaulted, ""},
-      {"diff D B", 1, bDiff, ""},
-      {"inspect S", 2, "", "s470: @/S is no setup file: a setup file holds 7500 bytes\n"},
-      {"diff D M", 2, "", "s470: cannot read @/M: check that it exists and that you may read it\n"},
+      {"inspect @/N", 0, defaulted, ""},
+      {"diff @/D @/B", 1, bDiff, ""},
+      {"inspect @/S", 2, "", "s470: @/S is no setup file: a setup file holds 7500 bytes\n"},
+      {"diff @/D @/M", 2, "",
+       "s470: cannot read @/M: check that it exists and that you may read it\n"},
   };
   const std::map<std::string, Bytes> files = {
       {"N", NewSetup()}, {"D", DefaultedSetup()}, {"B", b}, {"S", Bytes(7499, 0)}};
   for (const auto& [name, bytes] : files) WriteFileBytes(dir.Path(name), bytes);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args);
-    std::string args = c.args;
-    for (size_t at = args.find(' '); at != std::string::npos; at = args.find(' ', at + 1))
-      args.insert(at + 1, dir.path() + "/");
-    const ToolRun run = RunS470(args);
+    const ToolRun run = RunS470(Put(c.args, dir.path()));
     EXPECT_EQ(run.status, c.status);
     EXPECT_EQ(run.out, c.out);
     EXPECT_EQ(run.err, Put(c.err, dir.path()));
