@@ -322,7 +322,7 @@ TEST(S470Tool, FlashRunsTheDllsProgrammingBehindTheAccessCode) {
     std::string err;
   } cases[] = {
       {"stuckcell:0x520", "--code KdWz",
-       "10\nSerial number: 00012345\n11110010\n10000001\nProgramming -> 0\nProgramming -> 95\n"
+       "10\nSerial number: 00004711\n11110010\n10000001\nProgramming -> 0\nProgramming -> 95\n"
        "Verifying\n11001111\n11101111\n11001110\n11101110\n11001101\n11101101\n11001100\n11101100\n"
        "11001011\n11101011\n11001010\n11101010\nProgramme user setup data - Cell 510\n"
        "Programme user setup data - Cell 520\nCell of sector 1 could not be written\nRESET\n"
@@ -339,9 +339,7 @@ TEST(S470Tool, FlashRunsTheDllsProgrammingBehindTheAccessCode) {
     SCOPED_TRACE(c.fault);
     pauses.clear();
     sim::SimLine unused;
-    sim::BootModule module;
-    module.serial = 12345;
-    sim::BootSim boot(unused, module);
+    sim::BootSim boot(unused, {});
     sim::BootFault fault;
     ASSERT_TRUE(sim::ParseBootFault(c.fault, &fault));
     boot.AddFault(fault);
