@@ -8,8 +8,8 @@
 
 #include <unistd.h>
 
-#include <climits>
 #include <cstdio>
+#include <filesystem>
 #include <iomanip>
 #include <sstream>
 #include <string>
@@ -93,15 +93,9 @@ Bytes FirmwareContents(int processorType) {
 
 class ProgrammingOnLine : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char cwd[PATH_MAX];
-    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
-    oldCwd_ = cwd;
-    ASSERT_EQ(chdir(dir.path().c_str()), 0);
-  }
-  void TearDown() override {
-    if (chdir(oldCwd_.c_str()) != 0) ADD_FAILURE() << "cannot go back to " << oldCwd_;
-  }
+  // The run finds its firmware files in the current folder.
+  void SetUp() override { std::filesystem::current_path(dir.path()); }
+  void TearDown() override { std::filesystem::current_path(oldCwd_); }
 
   // Puts the firmware file (and the part-1 file) that a run of this kind loads.
   Bytes PutFirmware(int processorType, int choice) {
@@ -156,7 +150,7 @@ class ProgrammingOnLine : public ::testing::Test {
   int missedTimes = 0;
 
  private:
-  std::string oldCwd_;
+  const std::filesystem::path oldCwd_ = std::filesystem::current_path();
 };
 
 // The status texts of a whole run.

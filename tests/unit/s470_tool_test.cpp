@@ -173,12 +173,10 @@ TEST(S470Tool, SetupCommandsShowTheirProgressAndLeaveTheirFiles) {
 }
 
 TEST(S470Tool, AnalyseListsTheModulesOfTheDllsScan) {
+  // The report's lines, each ending in @.
   const std::string lines =
-      "QLB-mc1  /  Hardware = V1.0  /  Software = V2.3  /  Ser.Nr. = 00004711\n"
-      "ABCDEFGH  /  Hardware = V2.1  /  Software = V1.:  /  Ser.Nr. = 12345678\n";
-  std::string report = lines;
-  for (size_t at = 0; (at = report.find('\n', at)) != std::string::npos; at += 2)
-    report.insert(at, "\r");
+      "QLB-mc1  /  Hardware = V1.0  /  Software = V2.3  /  Ser.Nr. = 00004711@"
+      "ABCDEFGH  /  Hardware = V2.1  /  Software = V1.:  /  Ser.Nr. = 12345678@";
   const std::string json =
       R"({"modules":[{"hardware":"1.0","name":"QLB-mc1","number":0,"serial":4711,"software":"2.3"},)"
       R"({"hardware":"2.1","name":"ABCDEFGH","number":1,"serial":12345678,"software":"1.:"}]})";
@@ -191,9 +189,9 @@ TEST(S470Tool, AnalyseListsTheModulesOfTheDllsScan) {
     int status;
     std::string out, err, report;  // report: the report file's bytes ("" for none)
   } cases[] = {
-      {"", "", false, 0, lines, "Bus analysis on @\n2 modules found\n", ""},
+      {"", "", false, 0, Put(lines, "\n"), "Bus analysis on @\n2 modules found\n", ""},
       {"--json --report @/report.txt -q", "", false, 0, nlohmann::json::parse(json).dump(2) + "\n",
-       "", report},
+       "", Put(lines, "\r\n")},
       {"-q --report @/report.txt", "noack:1", false, 1, "",
        failed + " (1 module was numbered before the failure)\n", ""},
       {"-q", "", true, 1, "", boot + boot + boot + boot + boot + failed + "\n", ""},
@@ -352,10 +350,9 @@ TEST(S470Tool, FlashRunsTheDllsProgrammingBehindTheAccessCode) {
                                    w.settings.stopBits == 2});
     };
     boot.SetOutput([&w](const Bytes& bytes, int delayMs) { w.Arrive(w.nowMs + delayMs, bytes); });
-    char cwd[4096];
-    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    const std::filesystem::path cwd = std::filesystem::current_path();
     const ToolRun run = RunS470("flash --port 4 --module gauge --dir " + dir.path() + " " + c.args);
-    EXPECT_EQ(chdir(cwd), 0);  // --dir changes the folder
+    std::filesystem::current_path(cwd);  // --dir changes the folder
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, c.err);
     EXPECT_EQ(run.out, "");
