@@ -154,9 +154,7 @@ class ProgrammingOnLine : public ::testing::Test {
 };
 
 // The status texts of a whole run.
-std::vector<std::string> RunStatuses(int processorType, int choice) {
-  FlashGeometry g;
-  GeometryOf(processorType, &g);
+std::vector<std::string> RunStatuses(const FlashGeometry& g, int processorType, int choice) {
   std::vector<std::string> s = {" "};
   for (int n = 1; choice != 1 && n <= 48; ++n) s.push_back(" Part 1 -> " + std::to_string(16 * n));
   s.insert(s.end(), {"10", "11110010", "10000001"});
@@ -254,7 +252,7 @@ TEST_F(ProgrammingOnLine, FullRunsOnBothPathsAndProcessorTypesLeaveTheImageInThe
       for (int32_t a = 0x500; a < 0x800; ++a) part1.push_back(static_cast<uint8_t>(a ^ 0x3C));
       EXPECT_EQ(sim.Part1(), part1);
     }
-    EXPECT_EQ(view.statuses, RunStatuses(c.type, c.choice));
+    EXPECT_EQ(view.statuses, RunStatuses(g, c.type, c.choice));
     EXPECT_EQ(view.waits, std::vector<uint32_t>{5000});
     sent.resize(c.firstBytes.size());  // what the PC sent first
     EXPECT_EQ(sent, c.firstBytes);

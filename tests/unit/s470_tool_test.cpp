@@ -184,18 +184,18 @@ TEST(S470Tool, AnalyseListsTheModulesOfTheDllsScan) {
   const std::string failed = "s470: analyse on @: " + std::string(kNoConnection);
   const struct {
     std::string args;   // after "analyse --port LINE"; @: the folder
-    const char* fault;  // of the bus: "off" for a line where nothing answers, not even an echo
-    bool booting;       // a module in its bootloader instead of the two modules
+    const char* fault;  // of the bus: "off" for a line where nothing answers, not even an echo;
+                        // "boot" for a module in its bootloader instead of the two modules
     int status;
     std::string out, err, report;  // report: the report file's bytes ("" for none)
   } cases[] = {
-      {"", "", false, 0, Put(lines, "\n"), "Bus analysis on @\n2 modules found\n", ""},
-      {"--json --report @/report.txt -q", "", false, 0, nlohmann::json::parse(json).dump(2) + "\n",
-       "", Put(lines, "\r\n")},
-      {"-q --report @/report.txt", "noack:1", false, 1, "",
+      {"", "", 0, Put(lines, "\n"), "Bus analysis on @\n2 modules found\n", ""},
+      {"--json --report @/report.txt -q", "", 0, nlohmann::json::parse(json).dump(2) + "\n", "",
+       Put(lines, "\r\n")},
+      {"-q --report @/report.txt", "noack:1", 1, "",
        failed + " (1 module was numbered before the failure)\n", ""},
-      {"-q", "", true, 1, "", boot + boot + boot + boot + boot + failed + "\n", ""},
-      {"-q", "off", false, 1, "",
+      {"-q", "boot", 1, "", boot + boot + boot + boot + boot + failed + "\n", ""},
+      {"-q", "off", 1, "",
        "s470: analyse on @: the line did not echo; " + std::string(kNoConnection) + "\n", ""},
   };
   for (const auto& c : cases) {
@@ -203,7 +203,7 @@ TEST(S470Tool, AnalyseListsTheModulesOfTheDllsScan) {
     TempDir dir;
     sim::SimLine line;
     sim::BusSim bus(line);
-    if (c.booting) {
+    if (std::string(c.fault) == "boot") {
       bus.AddModule({"BOOT", 1, 1, 1, true});
     } else {
       bus.AddModule({"QLB-mc1", 0x10, 0x23, 4711});
