@@ -20,7 +20,6 @@ struct FakeControl {
   int selection = -1;
   bool shown = true;
   bool enabled = true;
-  int limit = 0;
 };
 
 class FakeControls : public ControlsView {
@@ -38,7 +37,7 @@ class FakeControls : public ControlsView {
   std::u16string GetText(int id, int capacity) override {
     return controls[id].text.substr(0, static_cast<size_t>(std::max(0, capacity - 1)));
   }
-  void LimitText(int id, int characters) override { controls[id].limit = characters; }
+  void LimitText(int, int) override {}
   void SetCheck(int id, bool checked) override { controls[id].checked = checked; }
   bool IsChecked(int id) override { return controls[id].checked; }
   void AddItem(int id, const std::u16string& text) override { controls[id].items.push_back(text); }
