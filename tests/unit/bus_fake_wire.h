@@ -40,7 +40,6 @@ class FakeWire : public BusClock, public DirectPortClock {
   std::deque<std::pair<double, uint8_t>> incoming;  // arrival time, byte
   std::vector<uint8_t> written;
   std::vector<std::string> events;  // "open 5", "apply 115200 8M2 dtr rts", "write 02 FD M", ...
-  std::vector<std::chrono::steady_clock::time_point> eventTimes;  // real time, for the DTR/RTS gap
   bool echo = false;
   std::map<size_t, uint8_t> echoAs;  // index in `written` -> the byte that comes back instead
   std::function<void()> onWrite;     // the other end's answer, after every write
@@ -52,10 +51,7 @@ class FakeWire : public BusClock, public DirectPortClock {
   void Arrive(double atMs, const std::vector<uint8_t>& bytes, double spacingMs = 0) {
     for (size_t i = 0; i < bytes.size(); ++i) incoming.emplace_back(atMs + spacingMs * i, bytes[i]);
   }
-  void Note(const std::string& what) {
-    events.push_back(what);
-    eventTimes.push_back(std::chrono::steady_clock::now());
-  }
+  void Note(const std::string& what) { events.push_back(what); }
   bool Call(const std::string& what) {
     Note(what);
     return calls++ != failCall;
@@ -120,14 +116,8 @@ class FakeSerialDevice final : public SerialDevice {
     if (w.onWrite) w.onWrite();
     return count;
   }
-  bool SetDtr(bool on) override {
-    Wire().Note(on ? "dtr on" : "dtr off");
-    return false;  // as on a pseudo-terminal
-  }
-  bool SetRts(bool on) override {
-    Wire().Note(on ? "rts on" : "rts off");
-    return false;
-  }
+  bool SetDtr(bool on) override { return Modem(on ? "dtr on" : "dtr off"); }
+  bool SetRts(bool on) override { return Modem(on ? "rts on" : "rts off"); }
   void Close() override {
     if (open_) Wire().Note("close");
     open_ = false;
@@ -136,6 +126,11 @@ class FakeSerialDevice final : public SerialDevice {
 
  private:
   static char Letter(Parity p) { return "NEOSM"[static_cast<int>(p)]; }  // the enum's order
+  // As on a pseudo-terminal, the modem lines cannot be set.
+  static bool Modem(const char* what) {
+    Wire().Note(what);
+    return false;
+  }
   bool open_ = false;
   ReadTimeouts timeouts_ = ReadTimeouts::kReturnAtOnce;
 };

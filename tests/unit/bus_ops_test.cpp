@@ -1,5 +1,5 @@
 // The bus operations on a driven clock: per-byte time-outs counted in 50 ms ticks, count and
-// terminator replies, echo checks, drains, and the bus start's failures.
+// terminator replies, echo checks, drains, and the bus start sequence.
 #include "serial/bus_ops.h"
 
 #include <gtest/gtest.h>
@@ -166,7 +166,18 @@ TEST_F(BusOps, OperationsOnAPortThatIsNotOpenFailAtOnce) {
   EXPECT_EQ(Wire().looks, looks);
 }
 
-// (What the start sequence sends is checked in every analysis.)
+TEST(BusStart, SequenceSendsGaugeBytesThenWakeByteAndStart) {
+  FakeWireScope scope(true);
+  Wire().echo = true;
+  ASSERT_EQ(BusStartSequence(7), 0);
+  EXPECT_EQ(Wire().events,
+            (std::vector<std::string>{
+                "open 7", "apply 4800 8N2 dtr rts", "queues 8192 8192", "timeouts at once",
+                "write 09 0D 13 N", "dtr off", "rts off", "close", "open 7",
+                "apply 115200 8M2 dtr rts", "queues 8192 8192", "timeouts at once", "write 00 M",
+                "apply 115200 8S2 dtr rts", "write 81 S", "dtr off", "rts off", "close"}));
+}
+
 TEST(BusStart, FailedOpenIsReported) {
   for (int failing : {1, 5}) {  // the 4800-baud or the 115200-baud settings are refused
     FakeWireScope scope(true);
