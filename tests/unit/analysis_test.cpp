@@ -183,6 +183,7 @@ TEST_F(AnalysisOnBus, FaultyAnswersAreRetriedFiveTimesAfterADrain) {
        0},
       {"bad acknowledgement and noise", {{0x15}, kAnswerA}, {}, 2, kLineA, 3, 0},
       {"short first half and noise", {shortFirstHalf, kAnswerA}, {}, 450, kLineA, 3, 0},
+      {"short block and noise", {shortBlock, kAnswerA}, {}, 450, kLineA, 3, 0},
       {"bootloader block and noise", {kBootAnswer, kAnswerA}, {}, 2, kLineA, 3, 1},
   };
   for (const auto& c : cases) {
