@@ -4,11 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <climits>
 #include <map>
 #include <optional>
 #include <string>
@@ -61,18 +57,11 @@ class AnalysisOnBus : public ::testing::Test {
   Window owner = reinterpret_cast<Window>(0x1234);
 
   void SetUp() override {
-    char cwd[PATH_MAX];
-    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
-    oldCwd_ = cwd;
-    ASSERT_EQ(chdir(dir.path().c_str()), 0);
     lang.texts[1004] = u"No connection";
     lang.texts[1201] = u"Analysis done";
     SetBrand(0);
     TakeFixedMessages();
     TakeNotepadCalls();
-  }
-  void TearDown() override {
-    if (chdir(oldCwd_.c_str()) != 0) ADD_FAILURE() << "cannot go back to " << oldCwd_;
   }
 
   // The fake wire, with the modules answering on it: after the n-th identify comes
@@ -128,6 +117,7 @@ class AnalysisOnBus : public ::testing::Test {
   }
 
   TempDir dir;
+  InFolder inDir{dir.path()};  // the report file is written to the current folder
   FakeLang lang;
   std::vector<Bytes> identifyAnswers;
   std::map<int, Bytes> numberAnswers;
@@ -139,7 +129,6 @@ class AnalysisOnBus : public ::testing::Test {
 
  private:
   std::optional<FakeWireScope> scope_;
-  std::string oldCwd_;
 };
 
 // Everything on the line: the bus start, the scan with mark parity, and the closing wake byte

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <string>
 #include <vector>
 
@@ -155,9 +153,7 @@ TEST_F(FileSlotsTest, FailedStepsReleaseTheHandleAndTheSlot) {
 // setup file. Short paths are not read before their start (the address sanitizer sees that).
 TEST(OpenSetupTest, RegularFileFlagFollowsTheLastThreeLowerCaseCharacters) {
   TempDir dir;
-  char old[4096];
-  ASSERT_NE(getcwd(old, sizeof old), nullptr);
-  ASSERT_EQ(chdir(dir.path().c_str()), 0);
+  const InFolder inDir(dir.path());
   WriteFileBytes("s.s47", Bytes(100, 0x22));
   const struct {
     std::u16string path;
@@ -175,7 +171,6 @@ TEST(OpenSetupTest, RegularFileFlagFollowsTheLastThreeLowerCaseCharacters) {
   EXPECT_EQ(GetSlotWord(0, 0), 0xFFFF);
   EXPECT_EQ(GetSlotByte(0, 99), 0);  // a whole block of 1000 was zeroed
   CloseFileSlot(0);
-  ASSERT_EQ(chdir(old), 0);
 }
 
 }  // namespace

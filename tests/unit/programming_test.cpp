@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <filesystem>
 #include <iomanip>
 #include <sstream>
 #include <string>
@@ -93,10 +92,6 @@ Bytes FirmwareContents(int processorType) {
 
 class ProgrammingOnLine : public ::testing::Test {
  protected:
-  // The run finds its firmware files in the current folder.
-  void SetUp() override { std::filesystem::current_path(dir.path()); }
-  void TearDown() override { std::filesystem::current_path(oldCwd_); }
-
   // Puts the firmware file (and the part-1 file) that a run of this kind loads.
   Bytes PutFirmware(int processorType, int choice) {
     const Bytes contents = FirmwareContents(processorType);
@@ -143,14 +138,12 @@ class ProgrammingOnLine : public ::testing::Test {
   }
 
   TempDir dir;
+  InFolder inDir{dir.path()};  // the run finds its firmware files in the current folder
   SimLine line;
   RecordingView view;
   std::vector<std::string> sent;
   unsigned missedCommand = 0;  // on the fake wire: the module misses this command so many times
   int missedTimes = 0;
-
- private:
-  const std::filesystem::path oldCwd_ = std::filesystem::current_path();
 };
 
 // The status texts of a whole run.

@@ -350,9 +350,8 @@ TEST(S470Tool, FlashRunsTheDllsProgrammingBehindTheAccessCode) {
                                    w.settings.stopBits == 2});
     };
     boot.SetOutput([&w](const Bytes& bytes, int delayMs) { w.Arrive(w.nowMs + delayMs, bytes); });
-    const std::filesystem::path cwd = std::filesystem::current_path();
+    const InFolder back(".");  // --dir changes the folder; this puts it back
     const ToolRun run = RunS470("flash --port 4 --module gauge --dir " + dir.path() + " " + c.args);
-    std::filesystem::current_path(cwd);  // --dir changes the folder
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, c.err);
     EXPECT_EQ(run.out, "");

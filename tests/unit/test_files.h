@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -31,6 +32,23 @@ class TempDir {
 
  private:
   std::string path_;
+};
+
+// The folder is the current one until the end of the scope; then the one before is again.
+class InFolder {
+ public:
+  explicit InFolder(const std::string& dir) : before_(std::filesystem::current_path()) {
+    std::filesystem::current_path(dir);
+  }
+  ~InFolder() {
+    std::error_code ignored;
+    std::filesystem::current_path(before_, ignored);
+  }
+  InFolder(const InFolder&) = delete;
+  InFolder& operator=(const InFolder&) = delete;
+
+ private:
+  std::filesystem::path before_;
 };
 
 inline std::vector<uint8_t> ReadFileBytes(const std::string& path) {
